@@ -1,0 +1,28 @@
+// Runs a built program the way a script would and captures what it did.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace support {
+
+struct Outcome {
+  int wait_status = -1;
+  std::string out;
+  std::string err;
+
+  // The exit code, or -1 when the program did not exit normally.
+  int exit_code() const;
+};
+
+struct Launch {
+  std::vector<std::string> argv;  // argv[0] is a path, not looked up in PATH
+  std::string cwd;
+  std::string stdin_text;          // what the program finds on its stdin
+  bool ignore_sigchld = false;     // start it with SIGCHLD ignored
+  std::vector<std::string> env;    // extra NAME=VALUE entries
+};
+
+Outcome run(const Launch& launch);
+
+}  // namespace support

@@ -1,0 +1,131 @@
+// plom-test run, end to end through the built program.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "expect.h"
+#include "process.h"
+#include "tempdir.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage:\n"
+    "  plom run result-file command\n"
+    "  plom check result-files...\n";
+
+std::string recorded(int status) {
+  return "[test-result]\nexit-status=" + std::to_string(status) + "\n";
+}
+
+struct RunCase {
+  const char* name;
+  std::vector<std::string> args;
+  int status;
+  std::string out;
+  std::string err;                    // XXXXXX matches a temporary name
+  std::optional<std::string> result;  // content of "r" afterwards, or absent
+  std::optional<std::string> earlier = std::nullopt;  // "r" before the run
+  std::string stdin_text = "";
+  bool ignore_sigchld = false;
+};
+
+const RunCase kCases[] = {
+    {"NoCommandWord", {}, 1, "", kUsage, std::nullopt},
+    {"UpperCaseWord", {"RUN", "r", "true"}, 1, "", kUsage, std::nullopt},
+    {"LongerWord", {"runs", "r", "true"}, 1, "", kUsage, std::nullopt},
+    {"EmptyWord", {"", "r", "true"}, 1, "", kUsage, std::nullopt},
+    {"RunAlone", {"run"}, 1, "", kUsage, std::nullopt},
+    {"RunWithoutCommand", {"run", "r"}, 1, "", kUsage, std::nullopt},
+    {"CheckAlone", {"check"}, 1, "", kUsage, std::nullopt},
+    {"Passes", {"run", "r", "true"}, 0, "", "", recorded(0)},
+    {"FailsWithCodeOne", {"run", "r", "false"}, 0, "", "", recorded(256)},
+    {"FailsWithCodeThree", {"run", "r", "sh", "-c", "exit 3"}, 0, "", "", recorded(768)},
+    {"KilledBySignal", {"run", "r", "sh", "-c", "kill -TERM $$"}, 0, "", "", recorded(15)},
+    {"ReplacesEarlierResult", {"run", "r", "false"}, 0, "", "", recorded(256), recorded(0)},
+    {"HelpIsATestCommand", {"run", "r", "--help"}, 1, "",
+     "Failed to run command: Failed to execute child process \xe2\x80\x9c--help\xe2\x80\x9d "
+     "(No such file or directory)\n",
+     std::nullopt},
+    {"StartFailureKeepsEarlierResult", {"run", "r", "no-such-plom-program"}, 1, "",
+     "Failed to run command: Failed to execute child process "
+     "\xe2\x80\x9cno-such-plom-program\xe2\x80\x9d (No such file or directory)\n",
+     recorded(0), recorded(0)},
+    {"NotExecutable", {"run", "r", "/etc/passwd"}, 1, "",
+     "Failed to run command: Failed to execute child process "
+     "\xe2\x80\x9c/etc/passwd\xe2\x80\x9d (Permission denied)\n",
+     std::nullopt},
+    {"InvalidUtf8ProgramName", {"run", "r", "no-such-\xff\xc3\xa9-program"}, 1, "",
+     "Failed to run command: Failed to execute child process "
+     "\xe2\x80\x9cno-such-\xff\xc3\xa9-program\xe2\x80\x9d (No such file or directory)\n",
+     std::nullopt},
+    {"WriteFailureAfterTheTestRan", {"run", "missing/r", "sh", "-c", "echo ran"}, 1, "ran\n",
+     "Failed to write results: Failed to create file "
+     "\xe2\x80\x9cmissing/r.XXXXXX\xe2\x80\x9d: No such file or directory\n",
+     std::nullopt},
+    {"WordsReachTheProgramUnchanged",
+     {"run", "r", "sh", "-c", "printf '<%s>' \"$@\"", "sh", "a b", "\"q\"", "'s'", "$HOME", "*",
+      "", "-x", "\xff\xfe"},
+     0, "<a b><\"q\"><'s'><$HOME><*><><-x><\xff\xfe>", "", recorded(0)},
+    {"OutputGoesStraightThrough", {"run", "r", "sh", "-c", "echo out; echo err >&2; exit 1"}, 0,
+     "out\n", "err\n", recorded(256)},
+    {"StdinIsAtEndOfFile", {"run", "r", "sh", "-c", "cat; echo end"}, 0, "end\n", "",
+     recorded(0), std::nullopt, "data the test must not see\n"},
+    // Descriptor 3 is the directory the shell reads to list them.
+    {"OnlyStandardDescriptorsInherited", {"run", "r", "sh", "-c", "cd /proc/$$/fd && echo *"}, 0,
+     "0 1 2 3\n", "", recorded(0)},
+    {"IgnoredSigchldStillRecordsFailure", {"run", "r", "false"}, 0, "", "", recorded(256),
+     std::nullopt, "", true},
+    {"IgnoredSigchldStillRecordsSignal", {"run", "r", "sh", "-c", "kill -KILL $$"}, 0, "", "",
+     recorded(9), std::nullopt, "", true},
+};
+
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+
+class RunTest : public testing::TestWithParam<RunCase> {};
+
+TEST_P(RunTest, Behaves) {
+  const RunCase& c = GetParam();
+  support::TempDir dir;
+  if (c.earlier)
+    support::write_file(dir / "r", *c.earlier);
+  support::Launch launch;
+  launch.argv = {PLOM_TEST_BIN};
+  launch.argv.insert(launch.argv.end(), c.args.begin(), c.args.end());
+  launch.cwd = dir.path();
+  launch.stdin_text = c.stdin_text;
+  launch.ignore_sigchld = c.ignore_sigchld;
+  support::Outcome got = support::run(launch);
+
+  EXPECT_EQ(got.exit_code(), c.status);
+  EXPECT_EQ(got.out, c.out);
+  EXPECT_TRUE(support::matches(c.err, got.err)) << "stderr: " << got.err;
+  EXPECT_EQ(support::read_file(dir / "r"), c.result);
+  // Nothing but the result file (and what the case put there) is left.
+  std::vector<std::string> left = dir.entries();
+  std::vector<std::string> expected_left;
+  if (c.result)
+    expected_left.push_back("r");
+  EXPECT_EQ(left, expected_left);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RunTest, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<RunCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(Run, ResultPathWithNonAsciiBytes) {
+  support::TempDir dir;
+  const std::string name = "r-\xc3\xa9-\xff";
+  support::Launch launch;
+  launch.argv = {PLOM_TEST_BIN, "run", name, "sh", "-c", "exit 2"};
+  launch.cwd = dir.path();
+  support::Outcome got = support::run(launch);
+  EXPECT_EQ(got.exit_code(), 0);
+  EXPECT_EQ(got.err, "");
+  EXPECT_EQ(support::read_file(dir / name), recorded(512));
+}
+
+}  // namespace
