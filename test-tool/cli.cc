@@ -26,6 +26,8 @@ int dispatch(int argc, char** argv) {
   }
   if (strcmp(argv[1], "run") == 0)
     return run(argc, argv);
+  if (strcmp(argv[1], "check") == 0)
+    return check(argc, argv);
   print_usage();
   return 1;
 }

@@ -1,0 +1,148 @@
+// plom-test check, end to end through the built program.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <sys/stat.h>
+
+#include <glib.h>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "process.h"
+#include "tempdir.h"
+
+namespace {
+
+std::string recorded(int status) {
+  return "[test-result]\nexit-status=" + std::to_string(status) + "\n";
+}
+
+struct CheckCase {
+  const char* name;
+  // Files to lay out first: a name ending in "/" is made a directory.
+  std::vector<std::pair<std::string, std::string>> files;
+  std::vector<std::string> args;  // result files, in order
+  int status;
+  std::string err;
+};
+
+const CheckCase kCases[] = {
+    {"TwoPass", {{"a", recorded(0)}, {"b", recorded(0)}}, {"a", "b"}, 0, "Passed all 2 tests\n"},
+    {"OnePassIsStillPlural", {{"a", recorded(0)}}, {"a"}, 0, "Passed all 1 tests\n"},
+    {"OneOfThreeFails",
+     {{"a", recorded(0)}, {"b", recorded(256)}, {"c", recorded(0)}},
+     {"a", "b", "c"}, 1, "Failed 1/3 tests\n"},
+    {"SignalAndNegativeFail",
+     {{"a", recorded(15)}, {"b", recorded(-1)}, {"c", recorded(0)}},
+     {"a", "b", "c"}, 1, "Failed 2/3 tests\n"},
+    {"MissingKeyIsAFailedTest",
+     {{"a", recorded(0)}, {"b", "[test-result]\n"}},
+     {"a", "b"}, 1, "Failed 1/2 tests\n"},
+    {"BrokenValueIsAFailedTest",
+     {{"a", "[test-result]\nexit-status=abc\n"}, {"b", "[test-result]\nexit-status=12abc\n"},
+      {"c", "[test-result]\nexit-status=99999999999\n"}, {"d", "[test-result]\nexit-status=\n"}},
+     {"a", "b", "c", "d"}, 1, "Failed 4/4 tests\n"},
+    {"EmptyFileIsAFailedTest", {{"a", ""}}, {"a"}, 1, "Failed 1/1 tests\n"},
+    {"NumbersAsGLibReadsThem",
+     {{"a", "[test-result]\nexit-status= 7 \n"}, {"b", "[test-result]\nexit-status=+0\n"},
+      {"c", "# note\n[test-result]\r\nexit-status=0 abc\r\nother=1\n"}},
+     {"a", "b", "c"}, 1, "Failed 1/3 tests\n"},
+    {"SamePathCountsTwice", {{"a", recorded(256)}}, {"a", "a"}, 1, "Failed 2/2 tests\n"},
+    {"MissingFirstFileStopsEverything",
+     {{"b", recorded(256)}}, {"missing", "b"}, 1,
+     "Failed to load results missing: No such file or directory\n"},
+    {"LoadFailureAfterOtherFiles",
+     {{"a", recorded(256)}, {"bad", "passed\n"}, {"c", recorded(0)}},
+     {"a", "bad", "c"}, 1,
+     "Failed to load results bad: Key file contains line \xe2\x80\x9cpassed\xe2\x80\x9d which is "
+     "not a key-value pair, group, or comment\n"},
+    {"DirectoryIsALoadFailure", {{"d/", ""}}, {"d"}, 1,
+     "Failed to load results d: Not a regular file\n"},
+    {"PathWithFormatDirectives", {}, {"%s%n%d"}, 1,
+     "Failed to load results %s%n%d: No such file or directory\n"},
+    {"PathWithInvalidUtf8", {}, {"r-\xff\xc3\xa9"}, 1,
+     "Failed to load results r-\xff\xc3\xa9: No such file or directory\n"},
+    {"ValueWithInvalidUtf8", {{"a", "[test-result]\nexit-status=0\xff\n"}}, {"a"}, 1,
+     "Failed 1/1 tests\n"},
+};
+
+void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
+
+class CheckTest : public testing::TestWithParam<CheckCase> {};
+
+TEST_P(CheckTest, Behaves) {
+  const CheckCase& c = GetParam();
+  support::TempDir dir;
+  for (const auto& [name, text] : c.files) {
+    if (name.back() == '/')
+      ASSERT_EQ(mkdir((dir / name).c_str(), 0777), 0);
+    else
+      support::write_file(dir / name, text);
+  }
+  support::Launch launch;
+  launch.argv = {PLOM_TEST_BIN, "check"};
+  launch.argv.insert(launch.argv.end(), c.args.begin(), c.args.end());
+  launch.cwd = dir.path();
+  support::Outcome got = support::run(launch);
+  EXPECT_EQ(got.exit_code(), c.status);
+  EXPECT_EQ(got.out, "");
+  EXPECT_EQ(got.err, c.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CheckTest, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<CheckCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// The recipe from the README, run as a user would.
+const char kMakefile[] =
+    "TESTS   := $(wildcard t/*.sh)\n"
+    "RESULTS := $(TESTS:.sh=.result)\n"
+    "\n"
+    ".PHONY: check\n"
+    "check: $(RESULTS)\n"
+    "\tplom-test check $(RESULTS)\n"
+    "\n"
+    "%.result: %.sh\n"
+    "\tplom-test run $@ sh $<\n";
+
+TEST(Check, JudgesAParallelMakeSuite) {
+  support::TempDir dir;
+  support::write_file(dir / "Makefile", kMakefile);
+  ASSERT_EQ(mkdir((dir / "t").c_str(), 0777), 0);
+  std::vector<std::string> out_lines, err_lines;
+  for (int i = 0; i < 12; i++) {
+    std::string n = std::to_string(i);
+    std::string script = "echo out-" + n + "\necho err-" + n + " >&2\n";
+    if (i == 3)
+      script += "exit 1\n";
+    if (i == 7)
+      script += "exit 3\n";
+    if (i == 9)
+      script += "kill -TERM $$\n";
+    if (i == 11)
+      script += "seq 1 2000 >/dev/null; printf 'no newline'\n";
+    support::write_file(dir / ("t/test" + n + ".sh"), script);
+    out_lines.push_back("out-" + n);
+    err_lines.push_back("err-" + n);
+  }
+  support::Launch launch;
+  launch.argv = {PLOM_MAKE, "-s", "-j4"};
+  launch.cwd = dir.path();
+  launch.env = {std::string("PATH=") + PLOM_TEST_DIR + ":" + g_getenv("PATH")};
+  support::Outcome got = support::run(launch);
+
+  EXPECT_EQ(got.exit_code(), 2);  // make's own status for a failed recipe
+  // Tests run in parallel, so their lines may come in any order.
+  for (const std::string& line : out_lines)
+    EXPECT_NE(got.out.find(line + "\n"), std::string::npos) << line;
+  EXPECT_NE(got.out.find("no newline"), std::string::npos);
+  for (const std::string& line : err_lines)
+    EXPECT_NE(got.err.find(line + "\n"), std::string::npos) << line;
+  EXPECT_NE(got.err.find("\nFailed 3/12 tests\n"), std::string::npos) << got.err;
+  for (int i = 0; i < 12; i++)
+    EXPECT_TRUE(support::read_file(dir / ("t/test" + std::to_string(i) + ".result")));
+}
+
+}  // namespace
