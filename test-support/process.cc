@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,6 +47,7 @@ Outcome run(const Launch& launch) {
     throw std::runtime_error("fork failed");
   if (pid == 0) {
     signal(SIGCHLD, launch.ignore_sigchld ? SIG_IGN : SIG_DFL);
+    umask(static_cast<mode_t>(launch.umask));
     for (const std::string& e : launch.env)
       putenv(const_cast<char*>(e.c_str()));
     if (!launch.cwd.empty() && chdir(launch.cwd.c_str()) != 0)

@@ -20,6 +20,7 @@ struct Launch {
   std::string cwd;
   std::string stdin_text;          // what the program finds on its stdin
   bool ignore_sigchld = false;     // start it with SIGCHLD ignored
+  int umask = 022;
   std::vector<std::string> env;    // extra NAME=VALUE entries
 };
 
