@@ -26,12 +26,14 @@ static std::string slurp(FILE* f) {
   return text;
 }
 
-Outcome run(const Launch& launch) {
-  FILE* in = tmpfile();
-  FILE* out = tmpfile();
-  FILE* err = tmpfile();
-  if (!in || !out || !err)
-    throw std::runtime_error("tmpfile failed");
+Child start(const Launch& launch) {
+  Child child;
+  for (FILE*& f : child.captured) {
+    f = tmpfile();
+    if (!f)
+      throw std::runtime_error("tmpfile failed");
+  }
+  FILE* in = child.captured[0];
   fwrite(launch.stdin_text.data(), 1, launch.stdin_text.size(), in);
   fflush(in);
   rewind(in);
@@ -42,31 +44,40 @@ Outcome run(const Launch& launch) {
   argv.push_back(nullptr);
 
   fflush(nullptr);
-  pid_t pid = fork();
-  if (pid < 0)
+  child.pid = fork();
+  if (child.pid < 0)
     throw std::runtime_error("fork failed");
-  if (pid == 0) {
+  if (child.pid == 0) {
     signal(SIGCHLD, launch.ignore_sigchld ? SIG_IGN : SIG_DFL);
     umask(static_cast<mode_t>(launch.umask));
     for (const std::string& e : launch.env)
       putenv(const_cast<char*>(e.c_str()));
     if (!launch.cwd.empty() && chdir(launch.cwd.c_str()) != 0)
       _exit(126);
-    dup2(fileno(in), 0);
-    dup2(fileno(out), 1);
-    dup2(fileno(err), 2);
+    for (int fd = 0; fd < 3; fd++)
+      dup2(fileno(child.captured[fd]), fd);
     execv(argv[0], argv.data());
     _exit(127);
   }
+  return child;
+}
+
+Outcome finish(Child& child) {
   Outcome result;
-  while (waitpid(pid, &result.wait_status, 0) < 0) {
+  while (waitpid(child.pid, &result.wait_status, 0) < 0) {
   }
-  result.out = slurp(out);
-  result.err = slurp(err);
-  fclose(in);
-  fclose(out);
-  fclose(err);
+  result.out = slurp(child.captured[1]);
+  result.err = slurp(child.captured[2]);
+  for (FILE*& f : child.captured) {
+    fclose(f);
+    f = nullptr;
+  }
   return result;
+}
+
+Outcome run(const Launch& launch) {
+  Child child = start(launch);
+  return finish(child);
 }
 
 }  // namespace support

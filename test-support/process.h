@@ -1,6 +1,7 @@
 // Runs a built program the way a script would and captures what it did.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,14 @@ struct Launch {
   std::vector<std::string> env;    // extra NAME=VALUE entries
 };
 
+// A started program whose outcome is not collected yet.
+struct Child {
+  int pid = -1;
+  FILE* captured[3] = {nullptr, nullptr, nullptr};  // stdin, stdout, stderr
+};
+
+Child start(const Launch& launch);
+Outcome finish(Child& child);
 Outcome run(const Launch& launch);
 
 }  // namespace support

@@ -14,9 +14,20 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 std::string recorded(int status) {
   return "[test-result]\nexit-status=" + std::to_string(status) + "\n";
 }
+
+// GLib's message for a line it cannot parse (it shows bad bytes as U+FFFD).
+std::string bad_line(const std::string& path, const std::string& shown) {
+  return "Failed to load results " + path + ": Key file contains line \xe2\x80\x9c" + shown +
+         "\xe2\x80\x9d which is not a key-value pair, group, or comment\n";
+}
+
+const std::string kBad = "\xef\xbf\xbd";
+const std::string kHead = "[test-result]\nexit-status=";
 
 struct CheckCase {
   const char* name;
@@ -63,6 +74,19 @@ const CheckCase kCases[] = {
      "Failed to load results %s%n%d: No such file or directory\n"},
     {"PathWithInvalidUtf8", {}, {"r-\xff\xc3\xa9"}, 1,
      "Failed to load results r-\xff\xc3\xa9: No such file or directory\n"},
+    {"BinaryJunk", {{"a", "\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe\n\x01"s}}, {"a"}, 1,
+     bad_line("a", "\x7f" "ELF\x02\x01\x01" + kBad + kBad + kBad + kBad + kBad)},
+    {"ByteOrderMark", {{"a", "\xef\xbb\xbf" + kHead + "0\n"}}, {"a"}, 1,
+     bad_line("a", "\xef\xbb\xbf[test-result]")},
+    {"Utf16", {{"a", "\xff\xfe[\0t\0"s}}, {"a"}, 1,
+     bad_line("a", kBad + kBad + "[" + kBad + "t" + kBad)},
+    {"LongJunkLine", {{"a", std::string(1 << 20, 'x')}}, {"a"}, 1,
+     bad_line("a", std::string(1 << 20, 'x'))},
+    {"HugeValue", {{"a", kHead + std::string(100000, '9') + "\n"}}, {"a"}, 1,
+     "Failed 1/1 tests\n"},
+    {"InvalidUtf8GroupOrKey",
+     {{"a", "[test-\xff]\nexit-status=0\n"}, {"b", "[test-result]\nexit-\xffstatus=0\n"}},
+     {"a", "b"}, 1, "Failed 2/2 tests\n"},
     {"ValueWithInvalidUtf8", {{"a", "[test-result]\nexit-status=0\xff\n"}}, {"a"}, 1,
      "Failed 1/1 tests\n"},
 };

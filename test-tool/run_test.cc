@@ -1,6 +1,11 @@
 // plom-test run, end to end through the built program.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <glib.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,6 +70,14 @@ const RunCase kCases[] = {
      "Failed to write results: Failed to create file "
      "\xe2\x80\x9cmissing/r.XXXXXX\xe2\x80\x9d: No such file or directory\n",
      std::nullopt},
+    {"FormatDirectivesInFailedPath", {"run", "no-%s%n-\xff/r", "true"}, 1, "",
+     "Failed to write results: Failed to create file "
+     "\xe2\x80\x9cno-%s%n-\xef\xbf\xbd/r.XXXXXX\xe2\x80\x9d: No such file or directory\n",
+     std::nullopt},
+    {"TestClosesItsOutput", {"run", "r", "sh", "-c", "exec >&- 2>&-; exit 4"}, 0, "", "",
+     recorded(1024)},
+    {"TestKillsItselfWithCore", {"run", "r", "sh", "-c", "ulimit -c 0; kill -SEGV $$"}, 0, "", "",
+     recorded(11)},
     {"WordsReachTheProgramUnchanged",
      {"run", "r", "sh", "-c", "printf '<%s>' \"$@\"", "sh", "a b", "\"q\"", "'s'", "$HOME", "*",
       "", "-x", "\xff\xfe"},
@@ -116,13 +129,55 @@ INSTANTIATE_TEST_SUITE_P(Cases, RunTest, testing::ValuesIn(kCases),
                            return std::string(info.param.name);
                          });
 
+support::Outcome run_in(const support::TempDir& dir, const std::vector<std::string>& args) {
+  support::Launch launch;
+  launch.argv = {PLOM_TEST_BIN};
+  launch.argv.insert(launch.argv.end(), args.begin(), args.end());
+  launch.cwd = dir.path();
+  return support::run(launch);
+}
+
+TEST(Run, WaitsForItsChildOnly) {
+  support::TempDir dir;
+  gint64 start = g_get_monotonic_time();
+  support::Outcome got = run_in(dir, {"run", "r", "sh", "-c", "sleep 5 & exit 3"});
+  EXPECT_LT(g_get_monotonic_time() - start, 4 * G_USEC_PER_SEC);
+  EXPECT_EQ(got.exit_code(), 0);
+  EXPECT_EQ(support::read_file(dir / "r"), recorded(768));
+}
+
+TEST(Run, ResultPathIsADirectory) {
+  support::TempDir dir;
+  ASSERT_EQ(mkdir((dir / "d").c_str(), 0777), 0);
+  support::Outcome got = run_in(dir, {"run", "d", "true"});
+  EXPECT_EQ(got.exit_code(), 1);
+  EXPECT_TRUE(support::matches(
+      "Failed to write results: Failed to rename file \xe2\x80\x9c" "d.XXXXXX\xe2\x80\x9d to "
+      "\xe2\x80\x9c" "d\xe2\x80\x9d: g_rename() failed: Is a directory\n",
+      got.err))
+      << got.err;
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"d"});
+}
+
+TEST(Run, ReplacesSymlinkAndLeavesItsTarget) {
+  for (const char* target : {"target", "dangling"}) {
+    support::TempDir dir;
+    support::write_file(dir / "target", "kept");
+    ASSERT_EQ(symlink(target, (dir / "r").c_str()), 0);
+    support::Outcome got = run_in(dir, {"run", "r", "false"});
+    EXPECT_EQ(got.exit_code(), 0);
+    struct stat st;
+    ASSERT_EQ(lstat((dir / "r").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << target;
+    EXPECT_EQ(support::read_file(dir / "r"), recorded(256));
+    EXPECT_EQ(support::read_file(dir / "target"), "kept");
+  }
+}
+
 TEST(Run, ResultPathWithNonAsciiBytes) {
   support::TempDir dir;
   const std::string name = "r-\xc3\xa9-\xff";
-  support::Launch launch;
-  launch.argv = {PLOM_TEST_BIN, "run", name, "sh", "-c", "exit 2"};
-  launch.cwd = dir.path();
-  support::Outcome got = support::run(launch);
+  support::Outcome got = run_in(dir, {"run", name, "sh", "-c", "exit 2"});
   EXPECT_EQ(got.exit_code(), 0);
   EXPECT_EQ(got.err, "");
   EXPECT_EQ(support::read_file(dir / name), recorded(512));
