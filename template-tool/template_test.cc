@@ -44,11 +44,7 @@ Files contents(const support::TempDir& dir) {
 }
 
 support::Outcome run_template(const support::TempDir& dir, const std::vector<std::string>& args) {
-  support::Launch launch;
-  launch.argv = {PLOM_TEMPLATE_BIN};
-  launch.argv.insert(launch.argv.end(), args.begin(), args.end());
-  launch.cwd = dir.path();
-  return support::run(launch);
+  return support::run_in(dir.path(), PLOM_TEMPLATE_BIN, args);
 }
 
 struct TemplateCase {
@@ -137,9 +133,7 @@ TEST(Template, OutputModeIsUmaskedAndNotKept) {
     support::write_file(dir / "t", "x");
     support::write_file(dir / "o", "old");
     ASSERT_EQ(chmod((dir / "o").c_str(), 0700), 0);
-    support::Launch launch;
-    launch.argv = {PLOM_TEMPLATE_BIN, "t", "o"};
-    launch.cwd = dir.path();
+    support::Launch launch = support::launch_in(dir.path(), PLOM_TEMPLATE_BIN, {"t", "o"});
     launch.umask = mask;
     EXPECT_EQ(support::run(launch).exit_code(), 0);
     struct stat st;

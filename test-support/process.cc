@@ -75,6 +75,20 @@ Outcome finish(Child& child) {
   return result;
 }
 
+Launch launch_in(const std::string& cwd, const std::string& program,
+                 const std::vector<std::string>& args) {
+  Launch launch;
+  launch.argv = {program};
+  launch.argv.insert(launch.argv.end(), args.begin(), args.end());
+  launch.cwd = cwd;
+  return launch;
+}
+
+Outcome run_in(const std::string& cwd, const std::string& program,
+               const std::vector<std::string>& args) {
+  return run(launch_in(cwd, program, args));
+}
+
 Outcome run(const Launch& launch) {
   Child child = start(launch);
   return finish(child);

@@ -31,6 +31,12 @@ struct Child {
   FILE* captured[3] = {nullptr, nullptr, nullptr};  // stdin, stdout, stderr
 };
 
+// program with args, started in cwd.
+Launch launch_in(const std::string& cwd, const std::string& program,
+                 const std::vector<std::string>& args);
+Outcome run_in(const std::string& cwd, const std::string& program,
+               const std::vector<std::string>& args);
+
 Child start(const Launch& launch);
 Outcome finish(Child& child);
 Outcome run(const Launch& launch);

@@ -104,11 +104,9 @@ TEST_P(CheckTest, Behaves) {
     else
       support::write_file(dir / name, text);
   }
-  support::Launch launch;
-  launch.argv = {PLOM_TEST_BIN, "check"};
-  launch.argv.insert(launch.argv.end(), c.args.begin(), c.args.end());
-  launch.cwd = dir.path();
-  support::Outcome got = support::run(launch);
+  std::vector<std::string> args = {"check"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  support::Outcome got = support::run_in(dir.path(), PLOM_TEST_BIN, args);
   EXPECT_EQ(got.exit_code(), c.status);
   EXPECT_EQ(got.out, "");
   EXPECT_EQ(got.err, c.err);
@@ -151,9 +149,7 @@ TEST(Check, JudgesAParallelMakeSuite) {
     out_lines.push_back("out-" + n);
     err_lines.push_back("err-" + n);
   }
-  support::Launch launch;
-  launch.argv = {PLOM_MAKE, "-s", "-j4"};
-  launch.cwd = dir.path();
+  support::Launch launch = support::launch_in(dir.path(), PLOM_MAKE, {"-s", "-j4"});
   launch.env = {std::string("PATH=") + PLOM_TEST_DIR + ":" + g_getenv("PATH")};
   support::Outcome got = support::run(launch);
 

@@ -18,17 +18,12 @@ TEST(Concurrency, CheckNeverSeesAPartialResultFile) {
       "i=$((i+1)); done";
   std::vector<support::Child> writers;
   for (int i = 0; i < 40; i++) {
-    support::Launch launch;
-    launch.argv = {"/bin/sh", "-c", loop, PLOM_TEST_BIN};
-    launch.cwd = dir.path();
-    writers.push_back(support::start(launch));
+    writers.push_back(
+        support::start(support::launch_in(dir.path(), "/bin/sh", {"-c", loop, PLOM_TEST_BIN})));
   }
   int passed = 0, failed = 0;
   for (int i = 0; i < 300; i++) {
-    support::Launch launch;
-    launch.argv = {PLOM_TEST_BIN, "check", "r"};
-    launch.cwd = dir.path();
-    support::Outcome got = support::run(launch);
+    support::Outcome got = support::run_in(dir.path(), PLOM_TEST_BIN, {"check", "r"});
     if (got.err == "Passed all 1 tests\n" && got.exit_code() == 0)
       passed++;
     else if (got.err == "Failed 1/1 tests\n" && got.exit_code() == 1)

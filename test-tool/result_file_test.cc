@@ -24,14 +24,6 @@ TEST(ResultFile, WritesExactlyTwoLines) {
   }
 }
 
-TEST(ResultFile, FailedWriteKeepsEarlierFile) {
-  support::TempDir dir;
-  const std::string missing = dir / "missing/r";
-  g_autoptr(GError) error = nullptr;
-  EXPECT_FALSE(result_file_write(missing.c_str(), 0, &error));
-  EXPECT_TRUE(g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT));
-}
-
 struct ReadCase {
   const char* name;
   std::string text;

@@ -25,6 +25,14 @@ std::string recorded(int status) {
   return "[test-result]\nexit-status=" + std::to_string(status) + "\n";
 }
 
+// GLib's message for a program that cannot be started.
+std::string not_started(const std::string& program, const char* reason) {
+  return "Failed to run command: Failed to execute child process \xe2\x80\x9c" + program +
+         "\xe2\x80\x9d (" + reason + ")\n";
+}
+
+const char kNoEntry[] = "No such file or directory";
+
 struct RunCase {
   const char* name;
   std::vector<std::string> args;
@@ -50,22 +58,14 @@ const RunCase kCases[] = {
     {"FailsWithCodeThree", {"run", "r", "sh", "-c", "exit 3"}, 0, "", "", recorded(768)},
     {"KilledBySignal", {"run", "r", "sh", "-c", "kill -TERM $$"}, 0, "", "", recorded(15)},
     {"ReplacesEarlierResult", {"run", "r", "false"}, 0, "", "", recorded(256), recorded(0)},
-    {"HelpIsATestCommand", {"run", "r", "--help"}, 1, "",
-     "Failed to run command: Failed to execute child process \xe2\x80\x9c--help\xe2\x80\x9d "
-     "(No such file or directory)\n",
+    {"HelpIsATestCommand", {"run", "r", "--help"}, 1, "", not_started("--help", kNoEntry),
      std::nullopt},
     {"StartFailureKeepsEarlierResult", {"run", "r", "no-such-plom-program"}, 1, "",
-     "Failed to run command: Failed to execute child process "
-     "\xe2\x80\x9cno-such-plom-program\xe2\x80\x9d (No such file or directory)\n",
-     recorded(0), recorded(0)},
+     not_started("no-such-plom-program", kNoEntry), recorded(0), recorded(0)},
     {"NotExecutable", {"run", "r", "/etc/passwd"}, 1, "",
-     "Failed to run command: Failed to execute child process "
-     "\xe2\x80\x9c/etc/passwd\xe2\x80\x9d (Permission denied)\n",
-     std::nullopt},
+     not_started("/etc/passwd", "Permission denied"), std::nullopt},
     {"InvalidUtf8ProgramName", {"run", "r", "no-such-\xff\xc3\xa9-program"}, 1, "",
-     "Failed to run command: Failed to execute child process "
-     "\xe2\x80\x9cno-such-\xff\xc3\xa9-program\xe2\x80\x9d (No such file or directory)\n",
-     std::nullopt},
+     not_started("no-such-\xff\xc3\xa9-program", kNoEntry), std::nullopt},
     {"WriteFailureAfterTheTestRan", {"run", "missing/r", "sh", "-c", "echo ran"}, 1, "ran\n",
      "Failed to write results: Failed to create file "
      "\xe2\x80\x9cmissing/r.XXXXXX\xe2\x80\x9d: No such file or directory\n",
@@ -104,10 +104,7 @@ TEST_P(RunTest, Behaves) {
   support::TempDir dir;
   if (c.earlier)
     support::write_file(dir / "r", *c.earlier);
-  support::Launch launch;
-  launch.argv = {PLOM_TEST_BIN};
-  launch.argv.insert(launch.argv.end(), c.args.begin(), c.args.end());
-  launch.cwd = dir.path();
+  support::Launch launch = support::launch_in(dir.path(), PLOM_TEST_BIN, c.args);
   launch.stdin_text = c.stdin_text;
   launch.ignore_sigchld = c.ignore_sigchld;
   support::Outcome got = support::run(launch);
@@ -130,11 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, RunTest, testing::ValuesIn(kCases),
                          });
 
 support::Outcome run_in(const support::TempDir& dir, const std::vector<std::string>& args) {
-  support::Launch launch;
-  launch.argv = {PLOM_TEST_BIN};
-  launch.argv.insert(launch.argv.end(), args.begin(), args.end());
-  launch.cwd = dir.path();
-  return support::run(launch);
+  return support::run_in(dir.path(), PLOM_TEST_BIN, args);
 }
 
 TEST(Run, WaitsForItsChildOnly) {
