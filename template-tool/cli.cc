@@ -8,6 +8,12 @@
 
 #include "expand.h"
 
+// One line naming the path as given, formatted first and written in one piece.
+static void report(const char* what, const char* path, const GError* error) {
+  g_autofree char* message = g_strdup_printf("Failed to %s %s: %s\n", what, path, error->message);
+  fputs(message, stderr);
+}
+
 int template_main(int argc, char** argv) {
   if (argc < 3) {
     fputs("Usage: plom-template [TEMPLATE] [OUTPUT] [NAME=VALUE] ...\n", stderr);
@@ -20,18 +26,14 @@ int template_main(int argc, char** argv) {
   gsize length = 0;
   // Read whole before anything is written: template and output may be one file.
   if (!g_file_get_contents(template_path, &text, &length, &error)) {
-    g_autofree char* message =
-        g_strdup_printf("Failed to load template %s: %s\n", template_path, error->message);
-    fputs(message, stderr);
+    report("load template", template_path, error);
     return 1;
   }
   std::vector<std::string_view> arguments(argv + 3, argv + argc);
   g_autoptr(GString) output = expand(std::string_view(text, length), arguments);
   g_clear_pointer(&text, g_free);
   if (!g_file_set_contents(output_path, output->str, output->len, &error)) {
-    g_autofree char* message =
-        g_strdup_printf("Failed to write output %s: %s\n", output_path, error->message);
-    fputs(message, stderr);
+    report("write output", output_path, error);
     return 1;
   }
   return 0;
