@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Times plom-template on the benchmark template against perl, sed and cat.
+# Times plom-template on the benchmark template against perl, sed and cat, and
+# reports its peak memory and the time to replace an existing output.
 # usage: bench/compare.sh BUILD-DIR [MEBIBYTES] [RUNS]
+# COMPARE="perl sed cat" (the default) chooses the other commands.
 set -euo pipefail
 
 build=${1:?usage: bench/compare.sh BUILD-DIR [MEBIBYTES] [RUNS]}
 size=${2:-64}
 runs=${3:-7}
+compare=${COMPARE-perl sed cat}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -19,20 +22,22 @@ perl_prog='BEGIN { for (split / /, $ENV{PLOM_SUBS}) { my ($n, $v) = split /=/, $
   push @n, $n; $h{$n} = $v } $re = join "|", map quotemeta, @n; $re = qr/($re)/ }
   s/$re/$h{$1}/g'
 
-# Median wall time in seconds of running "$@" $runs times, each into a new output file.
+seconds() { awk "BEGIN { print ($2 - $1) / 1e9 }"; }
+middle() { sort -n | sed -n "$(((runs + 1) / 2))p"; }
+
+# Median wall time of running "$@" $runs times, each into a new output file.
 median() {
   local name=$1; shift
   local times=()
   for ((i = 0; i < runs; i++)); do
-    local out="$work/$name.$i"
-    local start end
-    start=$(date +%s.%N)
+    local out="$work/$name.$i" start end
+    start=$(date +%s%N)
     "$@" "$out"
-    end=$(date +%s.%N)
-    times+=("$(awk "BEGIN { print $end - $start }")")
+    end=$(date +%s%N)
+    times+=("$(seconds "$start" "$end")")
     [[ $i -eq 0 ]] && mv "$out" "$work/$name.out" || rm -f "$out"
   done
-  printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p"
+  printf '%s\n' "${times[@]}" | middle
 }
 
 plom_run() { "$build/template-tool/plom-template" "$work/in.txt" "$1" "${subs[@]}"; }
@@ -40,25 +45,28 @@ perl_run() { perl -0777 -pe "$perl_prog" "$work/in.txt" > "$1"; }
 sed_run() { sed "${sed_args[@]}" "$work/in.txt" > "$1"; }
 cat_run() { cat "$work/in.txt" > "$1"; }
 
-t_plom=$(median plom plom_run)
-t_perl=$(median perl perl_run)
-t_sed=$(median sed sed_run)
-t_cat=$(median cat cat_run)
-cmp "$work/plom.out" "$work/perl.out"
-cmp "$work/plom.out" "$work/sed.out"
-
-peak=unknown
-if [[ -x /usr/bin/time ]]; then
-  peak=$(/usr/bin/time -f %M "$build/template-tool/plom-template" "$work/in.txt" "$work/peak" \
-    "${subs[@]}" 2>&1)
-fi
-in_kib=$(($(stat -c %s "$work/in.txt") / 1024))
-out_kib=$(($(stat -c %s "$work/plom.out") / 1024))
-
 echo "template: $size MiB, 20 names, median of $runs runs"
-printf '%-14s %8.3f s\n' plom-template "$t_plom" perl "$t_perl" sed "$t_sed" cat "$t_cat"
-ratio() { awk "BEGIN { printf \"%.1fx\", $1 / $2 }"; }
-echo "perl / plom-template: $(ratio "$t_perl" "$t_plom")"
-echo "sed / plom-template:  $(ratio "$t_sed" "$t_plom")"
-echo "plom-template / cat:  $(ratio "$t_plom" "$t_cat")"
-echo "peak memory: $peak KiB (template $in_kib KiB + output $out_kib KiB)"
+t_plom=$(median plom plom_run)
+printf '%-22s %8.3f s\n' plom-template "$t_plom"
+for other in $compare; do
+  t=$(median "$other" "${other}_run")
+  printf '%-22s %8.3f s   %5.2fx plom-template\n' "$other" "$t" \
+    "$(awk "BEGIN { print $t / $t_plom }")"
+  [[ $other == cat ]] || cmp "$work/plom.out" "$work/$other.out"
+done
+
+# The output exists and is not empty, so it is synced before it is replaced.
+times=()
+for ((i = 0; i < runs; i++)); do
+  start=$(date +%s%N)
+  plom_run "$work/plom.out"
+  end=$(date +%s%N)
+  times+=("$(seconds "$start" "$end")")
+done
+printf '%-22s %8.3f s\n' "replacing the output" "$(printf '%s\n' "${times[@]}" | middle)"
+
+if [[ -x /usr/bin/time ]]; then
+  peak=$(/usr/bin/time -f %M "$build/template-tool/plom-template" "$work/in.txt" \
+    "$work/peak" "${subs[@]}" 2>&1)
+  echo "peak memory: $peak KiB"
+fi

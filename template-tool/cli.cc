@@ -3,16 +3,27 @@
 #include <glib.h>
 
 #include <cstdio>
-#include <string_view>
-#include <vector>
 
-#include "expand.h"
+#include "expander.h"
+#include "output_file.h"
+#include "template_file.h"
+
+namespace {
+
+// Pieces of this size keep both buffers in the cache, whatever the template's size.
+constexpr gsize kPiece = 256 * 1024;
 
 // One line naming the path as given, formatted first and written in one piece.
-static void report(const char* what, const char* path, const GError* error) {
+void report(const char* what, const char* path, const GError* error) {
   g_autofree char* message = g_strdup_printf("Failed to %s %s: %s\n", what, path, error->message);
   fputs(message, stderr);
 }
+
+void write_to(void* output, const char* data, size_t size) {
+  static_cast<OutputFile*>(output)->write(data, size);
+}
+
+}  // namespace
 
 int template_main(int argc, char** argv) {
   if (argc < 3) {
@@ -22,17 +33,35 @@ int template_main(int argc, char** argv) {
   const char* template_path = argv[1];
   const char* output_path = argv[2];
   g_autoptr(GError) error = nullptr;
-  g_autofree char* text = nullptr;
-  gsize length = 0;
-  // Read whole before anything is written: template and output may be one file.
-  if (!g_file_get_contents(template_path, &text, &length, &error)) {
+  TemplateFile input;
+  g_autofree char* piece = static_cast<char*>(g_malloc(kPiece));
+  // The first piece is read before the output is touched, so a template that
+  // cannot be read leaves it alone.
+  gssize got = -1;
+  if (!input.open(template_path, &error) || (got = input.read(piece, kPiece, &error)) < 0) {
     report("load template", template_path, error);
     return 1;
   }
-  std::vector<std::string_view> arguments(argv + 3, argv + argc);
-  g_autoptr(GString) output = expand(std::string_view(text, length), arguments);
-  g_clear_pointer(&text, g_free);
-  if (!g_file_set_contents(output_path, output->str, output->len, &error)) {
+  // The template is read through its open descriptor and the output is
+  // renamed into place only at the end, so both may be the same file.
+  OutputFile output;
+  if (!output.open(output_path, &error)) {
+    report("write output", output_path, error);
+    return 1;
+  }
+  output.expect(input.size());
+  Expander expander(argv + 3, static_cast<size_t>(argc - 3));
+  Sink sink(kPiece, write_to, &output);
+  while (got > 0 && expander.feed(piece, static_cast<size_t>(got), sink) && !output.failed()) {
+    got = input.read(piece, kPiece, &error);
+    if (got < 0) {
+      report("load template", template_path, error);
+      return 1;
+    }
+  }
+  expander.finish(sink);
+  sink.flush();
+  if (!output.commit(&error)) {
     report("write output", output_path, error);
     return 1;
   }

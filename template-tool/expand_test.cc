@@ -1,7 +1,9 @@
-#include "expand.h"
+#include "expander.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -51,9 +53,34 @@ const ExpandCase kCases[] = {
     {"ShorterLaterNameStillTried", "@AB @A", {"@ABC=1", "@A=2"}, "2B 2"},
 };
 
+void append(void* output, const char* data, size_t size) {
+  static_cast<std::string*>(output)->append(data, size);
+}
+
+// Feeds text in pieces of the sizes that next_piece gives (at least 1) into a
+// sink of the given capacity, as the program feeds what it reads.
+std::string expanded(std::string_view text, const std::vector<std::string_view>& arguments,
+                     const std::function<size_t()>& next_piece, size_t capacity) {
+  std::vector<std::string> owned(arguments.begin(), arguments.end());
+  std::vector<const char*> argv;
+  for (const std::string& a : owned)
+    argv.push_back(a.c_str());
+  std::string output;
+  Expander expander(argv.data(), argv.size());
+  Sink sink(capacity, append, &output);
+  for (size_t at = 0; at < text.size();) {
+    size_t size = std::min(next_piece(), text.size() - at);
+    if (!expander.feed(text.data() + at, size, sink))
+      break;
+    at += size;
+  }
+  expander.finish(sink);
+  sink.flush();
+  return output;
+}
+
 std::string expanded(std::string_view text, const std::vector<std::string_view>& arguments) {
-  g_autoptr(GString) output = expand(text, arguments);
-  return std::string(output->str, output->len);
+  return expanded(text, arguments, [] { return size_t{1} << 20; }, 1 << 16);
 }
 
 void PrintTo(const ExpandCase& c, std::ostream* os) { *os << c.name; }
@@ -62,8 +89,14 @@ class ExpandTest : public testing::TestWithParam<ExpandCase> {};
 
 TEST_P(ExpandTest, GivesOutput) {
   const ExpandCase& c = GetParam();
-  EXPECT_EQ(expanded(c.text, c.arguments), c.output);
   EXPECT_EQ(expand_model(c.text, c.arguments), c.output);
+  EXPECT_EQ(expanded(c.text, c.arguments), c.output) << "whole";
+  for (size_t piece : {1, 2, 3}) {
+    for (size_t capacity : {1, 4}) {
+      EXPECT_EQ(expanded(c.text, c.arguments, [piece] { return piece; }, capacity), c.output)
+          << "pieces of " << piece << ", sink of " << capacity;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExpandTest, testing::ValuesIn(kCases),
@@ -71,7 +104,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, ExpandTest, testing::ValuesIn(kCases),
                            return std::string(info.param.name);
                          });
 
-// Small alphabets, so that names overlap, collide, repeat and run past the end.
+// Small alphabets, so that names overlap, collide, repeat, run past the end
+// and straddle pieces of every size down to one byte.
 TEST(Expand, AgreesWithPlainMethodOnRandomCases) {
   std::mt19937 random(20261208);
   auto word = [&random](const std::string& alphabet, int longest) {
@@ -88,10 +122,82 @@ TEST(Expand, AgreesWithPlainMethodOnRandomCases) {
     for (int i = 0; i < count; i++)
       owned.push_back(word(alphabet, 4) + (i % 4 == 3 ? "" : "=") + word("ab=", 3));
     std::vector<std::string_view> arguments(owned.begin(), owned.end());
-    ASSERT_EQ(expanded(text, arguments), expand_model(text, arguments))
+    const size_t largest_piece = std::uniform_int_distribution<size_t>(1, 12)(random);
+    auto next_piece = [&random, largest_piece] {
+      return std::uniform_int_distribution<size_t>(1, largest_piece)(random);
+    };
+    const size_t capacity = std::uniform_int_distribution<size_t>(1, 16)(random);
+    ASSERT_EQ(expanded(text, arguments, next_piece, capacity), expand_model(text, arguments))
         << "round " << round << " text " << testing::PrintToString(text) << " arguments "
-        << testing::PrintToString(owned);
+        << testing::PrintToString(owned) << " pieces up to " << largest_piece;
   }
+}
+
+// Names longer than a machine word, of many lengths, sharing long prefixes:
+// the lookup by length and bytes must still pick the first listed.
+TEST(Expand, LongNamesOfManyLengths) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 500; round++) {
+    std::vector<std::string> owned;
+    for (int i = 0; i < 12; i++) {
+      size_t size = std::uniform_int_distribution<size_t>(1, 24)(random);
+      std::string name(size, 'x');
+      for (char& c : name)
+        c = std::uniform_int_distribution<int>(0, 9)(random) == 0 ? 'y' : 'x';
+      owned.push_back(name + "=" + std::to_string(i));
+    }
+    std::string text;
+    for (int i = 0; i < 200; i++)
+      text += std::uniform_int_distribution<int>(0, 7)(random) == 0 ? 'y' : 'x';
+    std::vector<std::string_view> arguments(owned.begin(), owned.end());
+    auto next_piece = [&random] { return std::uniform_int_distribution<size_t>(1, 40)(random); };
+    ASSERT_EQ(expanded(text, arguments, next_piece, 7), expand_model(text, arguments))
+        << "round " << round;
+  }
+}
+
+// Texts long enough to be scanned 64 bytes at a time, fed in pieces of up to
+// a few hundred bytes into sinks small and large: names at block edges, values
+// past the sink's end, and names all of one size (looked up the short way) or
+// of several.
+TEST(Expand, LongTextsAgreeWithPlainMethod) {
+  std::mt19937 random(64);
+  auto pick = [&random](size_t low, size_t high) {
+    return std::uniform_int_distribution<size_t>(low, high)(random);
+  };
+  for (int round = 0; round < 3000; round++) {
+    const bool one_size = round % 2 == 0;
+    // Every third round, names start with any of many letters, so that up
+    // to twenty different bytes are looked for.
+    const std::string firsts = round % 3 == 2 ? "abcdefghijklmnopqrst" : "@";
+    const size_t size = pick(1, 10);
+    std::vector<std::string> owned;
+    for (size_t i = 0, count = pick(0, firsts.size() > 1 ? 24 : 5); i < count; i++) {
+      std::string name(one_size ? size : pick(1, 10), firsts[pick(0, firsts.size() - 1)]);
+      for (size_t k = 1; k < name.size(); k++)
+        name[k] = "ab@"[pick(0, 2)];
+      owned.push_back(name + "=" + std::string(pick(0, 40), 'v'));
+    }
+    std::string text(pick(0, 3000), ' ');
+    for (char& c : text)
+      c = round % 5 == 0 ? "ab@\n"[pick(0, 3)] : (firsts + "ab@ xyz\n")[pick(0, firsts.size() + 7)];
+    if (round % 11 == 0 && !text.empty())
+      text[pick(0, text.size() - 1)] = '\0';
+    std::vector<std::string_view> arguments(owned.begin(), owned.end());
+    const size_t largest_piece = pick(1, 500);
+    auto next_piece = [&] { return pick(1, largest_piece); };
+    const size_t capacity = pick(1, 300);
+    ASSERT_EQ(expanded(text, arguments, next_piece, capacity), expand_model(text, arguments))
+        << "round " << round << " arguments " << testing::PrintToString(owned)
+        << " pieces up to " << largest_piece << ", sink of " << capacity;
+  }
+}
+
+TEST(Expand, ValueLargerThanTheSink) {
+  const std::string value(1000, 'v');
+  const std::string argument = "@=" + value;
+  EXPECT_EQ(expanded("a@b@", {argument}, [] { return size_t{3}; }, 16),
+            "a" + value + "b" + value);
 }
 
 }  // namespace

@@ -9,39 +9,16 @@
 #include <vector>
 
 #include "expect.h"
+#include "nodes.h"
 #include "process.h"
 #include "tempdir.h"
 
 namespace {
 
 using namespace std::string_literals;
-using Files = std::vector<std::pair<std::string, std::string>>;
+using support::Files;
 
 const char kUsage[] = "Usage: plom-template [TEMPLATE] [OUTPUT] [NAME=VALUE] ...\n";
-
-// A name ending in "/" is a directory.
-void lay_out(const support::TempDir& dir, const Files& files) {
-  for (const auto& [name, text] : files) {
-    if (name.back() == '/')
-      ASSERT_EQ(mkdir((dir / name).c_str(), 0777), 0);
-    else
-      support::write_file(dir / name, text);
-  }
-}
-
-// Every entry of the directory with its content, directories as "name/".
-Files contents(const support::TempDir& dir) {
-  Files found;
-  for (const std::string& name : dir.entries()) {
-    struct stat st;
-    lstat((dir / name).c_str(), &st);
-    if (S_ISDIR(st.st_mode))
-      found.push_back({name + "/", ""});
-    else
-      found.push_back({name, support::read_file(dir / name).value_or("?")});
-  }
-  return found;
-}
 
 support::Outcome run_template(const support::TempDir& dir, const std::vector<std::string>& args) {
   return support::run_in(dir.path(), PLOM_TEMPLATE_BIN, args);
@@ -100,12 +77,12 @@ class TemplateTest : public testing::TestWithParam<TemplateCase> {};
 TEST_P(TemplateTest, Behaves) {
   const TemplateCase& c = GetParam();
   support::TempDir dir;
-  lay_out(dir, c.before);
+  support::lay_out(dir, c.before);
   support::Outcome got = run_template(dir, c.args);
   EXPECT_EQ(got.exit_code(), c.status);
   EXPECT_EQ(got.out, "");
   EXPECT_TRUE(support::matches(c.err, got.err)) << "stderr: " << got.err;
-  EXPECT_EQ(contents(dir), c.after);
+  EXPECT_EQ(support::contents(dir), c.after);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TemplateTest, testing::ValuesIn(kCases),
@@ -139,6 +116,24 @@ TEST(Template, OutputModeIsUmaskedAndNotKept) {
     struct stat st;
     ASSERT_EQ(stat((dir / "o").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0666u & ~static_cast<unsigned>(mask)) << mask;
+  }
+}
+
+// A device, FIFO or socket at the output is left alone, even for root.
+TEST(Template, NeverReplacesASpecialNode) {
+  using support::Node;
+  for (Node kind : {Node::kFifo, Node::kSocket, Node::kCharacterDevice, Node::kBlockDevice}) {
+    support::TempDir dir;
+    support::write_file(dir / "t", "A");
+    if (!support::make_node(dir / "o", kind))
+      continue;  // device nodes need root
+    support::Outcome got = run_template(dir, {"t", "o", "A=1"});
+    const std::string words = support::node_words(kind);
+    EXPECT_EQ(got.exit_code(), 1) << words;
+    EXPECT_EQ(got.err, "Failed to write output o: Refusing to replace \xe2\x80\x9co\xe2\x80\x9d: it is " +
+                           words + "\n");
+    EXPECT_TRUE(support::is_node(dir / "o", kind)) << words;
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"o", "t"}));
   }
 }
 

@@ -1,5 +1,7 @@
 #include "expect.h"
 
+#include <cctype>
+
 namespace support {
 
 bool matches(const std::string& pattern, const std::string& text) {
@@ -19,6 +21,20 @@ bool matches(const std::string& pattern, const std::string& text) {
     t++;
   }
   return t == text.size();
+}
+
+std::string normalise_temp_names(std::string text) {
+  static const std::string kClose = "\xe2\x80\x9d";
+  for (size_t at = text.find(kClose); at != std::string::npos; at = text.find(kClose, at + 1)) {
+    if (at < 7 || text[at - 7] != '.')
+      continue;
+    bool random = true;
+    for (size_t i = at - 6; i < at; i++)
+      random = random && isalnum(static_cast<unsigned char>(text[i]));
+    if (random)
+      text.replace(at - 6, 6, "XXXXXX");
+  }
+  return text;
 }
 
 }  // namespace support

@@ -9,4 +9,8 @@ namespace support {
 // any six bytes (the random part of a temporary file name).
 bool matches(const std::string& pattern, const std::string& text);
 
+// text with the random part of every quoted temporary file name (six
+// letters or digits after a dot, before a closing quotation mark) as XXXXXX.
+std::string normalise_temp_names(std::string text);
+
 }  // namespace support

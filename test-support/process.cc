@@ -55,6 +55,8 @@ Child start(const Launch& launch) {
       _exit(126);
     for (int fd = 0; fd < 3; fd++)
       dup2(fileno(child.captured[fd]), fd);
+    if (launch.in_child && !launch.in_child())
+      _exit(125);
     execv(argv[0], argv.data());
     _exit(127);
   }

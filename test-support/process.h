@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ struct Launch {
   bool ignore_sigchld = false;     // start it with SIGCHLD ignored
   int umask = 022;
   std::vector<std::string> env;    // extra NAME=VALUE entries
+  // Runs in the child just before the program starts (limits, credentials,
+  // mounts); the child ends with status 125 when it returns false.
+  std::function<bool()> in_child;
 };
 
 // A started program whose outcome is not collected yet.

@@ -1,5 +1,7 @@
 #include "tempdir.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +31,31 @@ std::vector<std::string> TempDir::entries() const {
     names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+void lay_out(const TempDir& dir, const Files& files) {
+  for (const auto& [name, text] : files) {
+    if (name.back() == '/') {
+      if (mkdir((dir / name).c_str(), 0777) != 0)
+        throw std::runtime_error("cannot make " + name);
+    } else {
+      write_file(dir / name, text);
+    }
+  }
+}
+
+Files contents(const TempDir& dir) {
+  Files found;
+  for (const std::string& name : dir.entries()) {
+    struct stat st;
+    if (lstat((dir / name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+      found.push_back({name + "/", ""});
+    else if (S_ISREG(st.st_mode))
+      found.push_back({name, read_file(dir / name).value_or("?")});
+    else
+      found.push_back({name, "?"});
+  }
+  return found;
 }
 
 std::optional<std::string> read_file(const std::string& path) {

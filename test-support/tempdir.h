@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace support {
@@ -22,6 +23,15 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// Files by name and content; a name ending in "/" is a directory.
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+// Makes the files in dir.
+void lay_out(const TempDir& dir, const Files& files);
+// Every entry of dir, sorted by name, with the content of files; directories
+// end in "/", and anything else that is not a regular file shows as "?".
+Files contents(const TempDir& dir);
 
 // The whole content of a file, or nothing when it cannot be read.
 std::optional<std::string> read_file(const std::string& path);

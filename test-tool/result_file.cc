@@ -1,5 +1,7 @@
 #include "result_file.h"
 
+#include "replace_check.h"
+
 static const char kGroup[] = "test-result";
 static const char kKey[] = "exit-status";
 
@@ -7,7 +9,7 @@ bool result_file_write(const char* path, int status, GError** error) {
   g_autoptr(GKeyFile) results = g_key_file_new();
   g_key_file_set_integer(results, kGroup, kKey, status);
   g_autofree char* text = g_key_file_to_data(results, nullptr, nullptr);
-  return g_file_set_contents(path, text, -1, error);
+  return check_replaceable(path, error) && g_file_set_contents(path, text, -1, error);
 }
 
 GKeyFile* result_file_load(const char* path, GError** error) {

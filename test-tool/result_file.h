@@ -6,7 +6,8 @@
 
 #include <optional>
 
-// Replaces the file at path as a whole with one holding status.
+// Replaces the file at path as a whole with one holding status. A device,
+// FIFO or socket at path is never replaced.
 bool result_file_write(const char* path, int status, GError** error);
 // The loaded key file, or nullptr with error set.
 GKeyFile* result_file_load(const char* path, GError** error);

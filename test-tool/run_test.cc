@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "expect.h"
+#include "nodes.h"
 #include "process.h"
 #include "tempdir.h"
 
@@ -174,6 +175,25 @@ TEST(Run, ResultPathWithNonAsciiBytes) {
   EXPECT_EQ(got.exit_code(), 0);
   EXPECT_EQ(got.err, "");
   EXPECT_EQ(support::read_file(dir / name), recorded(512));
+}
+
+// A device, FIFO or socket at the result path is left alone, even for root;
+// the test has run by then.
+TEST(Run, NeverReplacesASpecialNode) {
+  using support::Node;
+  for (Node kind : {Node::kFifo, Node::kSocket, Node::kCharacterDevice, Node::kBlockDevice}) {
+    support::TempDir dir;
+    if (!support::make_node(dir / "r", kind))
+      continue;  // device nodes need root
+    support::Outcome got = run_in(dir, {"run", "r", "sh", "-c", "echo ran"});
+    const std::string words = support::node_words(kind);
+    EXPECT_EQ(got.exit_code(), 1) << words;
+    EXPECT_EQ(got.out, "ran\n");
+    EXPECT_EQ(got.err, "Failed to write results: Refusing to replace \xe2\x80\x9cr\xe2\x80\x9d: it is " +
+                           words + "\n");
+    EXPECT_TRUE(support::is_node(dir / "r", kind)) << words;
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"r"});
+  }
 }
 
 }  // namespace

@@ -1,0 +1,200 @@
+#include "expander.h"
+
+#include <glib.h>
+
+Sink::Sink(size_t capacity, Flush flush, void* context)
+    : buffer_(static_cast<char*>(g_malloc(capacity + kSlack))),
+      capacity_(capacity),
+      flush_(flush),
+      context_(context) {}
+
+Sink::~Sink() { g_free(buffer_); }
+
+void Sink::flush() {
+  if (used_ > 0)
+    flush_(context_, buffer_, used_);
+  used_ = 0;
+}
+
+void Sink::put_past_end(const char* data, size_t size) {
+  flush();
+  if (size >= capacity_) {
+    flush_(context_, data, size);
+    return;
+  }
+  memcpy(buffer_, data, size);
+  used_ = size;
+}
+
+Expander::Expander(const char* const* arguments, size_t count) : names_(arguments, count) {
+  stops_.add('\0');
+  names_.each_first_byte([this](unsigned char byte) { stops_.add(byte); });
+  longest_ = names_.longest() > 0 ? names_.longest() : 1;
+  // At rest fewer than longest_ bytes are held; a piece adds fewer again.
+  held_ = static_cast<char*>(g_malloc(2 * longest_));
+}
+
+Expander::~Expander() { g_free(held_); }
+
+// Expands the candidates in [begin, until), looking ahead as far as end, and
+// returns where it stopped: everything before that has gone to the sink. It
+// stops early at a candidate too close to end to be settled (unless at_end,
+// when a name running past end simply does not match), and at a NUL byte.
+const char* Expander::settle(const char* begin, const char* until, const char* end,
+                             bool at_end, Sink& sink) {
+#if defined(__SSE2__)
+  if (stops_.count() <= 2)
+    return settle_scanning(VectorScan<2>(stops_), begin, until, end, at_end, sink);
+  if (stops_.count() <= 4)
+    return settle_scanning(VectorScan<4>(stops_), begin, until, end, at_end, sink);
+  if (stops_.count() <= 8)
+    return settle_scanning(VectorScan<8>(stops_), begin, until, end, at_end, sink);
+  if (stops_.count() <= 16)
+    return settle_scanning(VectorScan<16>(stops_), begin, until, end, at_end, sink);
+#endif
+  return settle_scanning(ScalarScan(stops_), begin, until, end, at_end, sink);
+}
+
+template <typename Scan>
+const char* Expander::settle_scanning(Scan scan, const char* begin, const char* until,
+                                      const char* end, bool at_end, Sink& sink) {
+  if (names_.one_short_size())
+    return settle_with(scan, NameTable::ShortLookup(names_.lookup()), begin, until, end, at_end,
+                       sink);
+  return settle_with(scan, names_.lookup(), begin, until, end, at_end, sink);
+}
+
+template <typename Scan, typename Names>
+const char* Expander::settle_with(Scan scan, Names names, const char* begin, const char* until,
+                                  const char* end, bool at_end, Sink& sink) {
+  // A candidate before this point has every name fit before end.
+  const char* settled_end = at_end ? end
+                            : static_cast<size_t>(end - begin) >= longest_ ? end - longest_ + 1
+                                                                           : begin;
+  const char* literal = begin;
+  if constexpr (Scan::kCopies) {
+    // Whole blocks of 64 bytes are copied to the sink as they are scanned. A
+    // name's value overwrites the copy from the name's first byte on, and
+    // the bytes after the name are copied again, 64 at once, to follow it.
+    // No copy depends on the distance between names.
+    char* out = sink.cursor();  // where literal goes
+    char* const limit = sink.limit();  // the same after a flush
+    const char* block = begin;
+    while (until - block >= 64) {
+      if (out + (block - literal) + 64 > limit) {
+        out = sink.flush_at(out + (block - literal));
+        literal = block;
+      }
+      __builtin_prefetch(block + 2048);
+      uint64_t bits = scan.copy_and_mask(block, out + (block - literal));
+      const char* next = block + 64;
+      while (bits != 0) {
+        const char* q = block + __builtin_ctzll(bits);
+        bits &= bits - 1;
+        if (*q == '\0' || q >= settled_end) {
+          sink.finish_at(out + (q - literal));
+          ended_ = *q == '\0';
+          return q;
+        }
+        const Name* name = names.match(q, end - q);
+        if (!name)
+          continue;
+        char* at = out + (q - literal);
+        if (at + name->value_size + 16 <= limit + Sink::kSlack) {
+          Scan::copy_over(at, name->value, name->value_size);
+          out = at + name->value_size;
+        } else {
+          sink.finish_at(at);
+          sink.put(name->value, name->value_size);
+          out = sink.cursor();
+        }
+        literal = q + name->size;
+        const size_t into_block = static_cast<size_t>(literal - block);
+        if (into_block >= 64 || until - literal < 64 || out + 64 > limit + Sink::kSlack) {
+          next = literal;  // start afresh after the name
+          break;
+        }
+        Scan::copy64(out, literal);
+        bits &= ~uint64_t{0} << into_block;
+      }
+      block = next;
+    }
+    sink.finish_at(out + (block - literal));
+    literal = block;
+  }
+  // The rest: a candidate mask at a time, literal bytes copied as they go.
+  const char* p = literal;  // bytes before p are settled
+  const char* block = literal;
+  uint64_t bits = block < until ? scan.mask(block, until) : 0;
+  for (;;) {
+    while (bits == 0) {
+      block += 64;
+      if (block >= until)
+        break;
+      bits = scan.mask(block, until);
+    }
+    if (bits == 0)
+      break;
+    const char* q = block + __builtin_ctzll(bits);
+    bits &= bits - 1;
+    if (q < p)
+      continue;  // inside a name already replaced
+    if (*q == '\0') {
+      sink.put(literal, q - literal);
+      ended_ = true;
+      return q;
+    }
+    if (q >= settled_end) {
+      sink.put(literal, q - literal);
+      return q;
+    }
+    const Name* name = names.match(q, end - q);
+    if (!name)
+      continue;
+    sink.put(literal, q - literal);
+    sink.put(name->value, name->value_size);
+    p = literal = q + name->size;
+  }
+  if (p >= until)
+    return p;  // a name ended at or beyond until
+  sink.put(literal, until - literal);
+  return until;
+}
+
+bool Expander::feed(const char* data, size_t size, Sink& sink) {
+  if (ended_)
+    return false;
+  const char* p = data;
+  const char* end = data + size;
+  if (held_size_ > 0) {
+    // Enough of the new piece to settle every held byte, if it has that much.
+    const size_t held = held_size_;
+    const size_t take = size < longest_ - 1 ? size : longest_ - 1;
+    memcpy(held_ + held, data, take);
+    const char* joined_end = held_ + held + take;
+    const char* stop = settle(held_, held_ + held, joined_end, false, sink);
+    if (ended_)
+      return false;
+    if (stop < held_ + held || take == size) {
+      // The piece is used up: what was not settled waits for the next one.
+      held_size_ = joined_end - stop;
+      memmove(held_, stop, held_size_);
+      return true;
+    }
+    p = data + (stop - (held_ + held));
+    held_size_ = 0;
+  }
+  const char* stop = settle(p, end, end, false, sink);
+  if (ended_)
+    return false;
+  held_size_ = end - stop;
+  memcpy(held_, stop, held_size_);
+  return true;
+}
+
+void Expander::finish(Sink& sink) {
+  if (!ended_ && held_size_ > 0)
+    settle(held_, held_ + held_size_, held_ + held_size_, true, sink);
+  held_size_ = 0;
+  ended_ = true;
+}

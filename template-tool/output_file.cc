@@ -1,0 +1,184 @@
+#include "output_file.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <glib/gstdio.h>
+
+#include "file_error.h"
+#include "replace_check.h"
+
+namespace {
+
+// The temporary file that a terminating signal must remove first.
+const char* volatile signal_removes = nullptr;
+
+const int kSignals[] = {SIGHUP, SIGINT, SIGTERM};
+
+void remove_and_end(int signal_number) {
+  const char* path = signal_removes;
+  if (path)
+    unlink(path);
+  signal(signal_number, SIG_DFL);
+  raise(signal_number);  // delivered once this handler returns
+}
+
+sigset_t terminating_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : kSignals)
+    sigaddset(&set, s);
+  return set;
+}
+
+// A signal that the caller has us ignore stays ignored.
+void catch_terminating_signals() {
+  struct sigaction action = {};
+  action.sa_handler = remove_and_end;
+  action.sa_mask = terminating_signals();
+  for (int s : kSignals) {
+    struct sigaction old;
+    if (sigaction(s, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
+      sigaction(s, &action, nullptr);
+  }
+}
+
+// Holds the terminating signals back while the temporary file comes or goes.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t set = terminating_signals();
+    sigprocmask(SIG_BLOCK, &set, &old_);
+  }
+  ~SignalsHeld() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+
+ private:
+  sigset_t old_;
+};
+
+// GLib's rule: sync when a non-empty file (or one that cannot be examined)
+// is replaced; a new or empty file is not worth the wait.
+bool replaces_something(const char* path) {
+  struct stat st;
+  if (lstat(path, &st) == 0)
+    return st.st_size > 0;
+  return errno != ENOENT;
+}
+
+}  // namespace
+
+OutputFile::~OutputFile() {
+  discard();
+  g_free(temp_);
+  g_clear_error(&error_);
+}
+
+void OutputFile::discard() {
+  if (fd_ >= 0)
+    close(fd_);
+  fd_ = -1;
+  if (created_) {
+    SignalsHeld held;
+    unlink(temp_);
+    signal_removes = nullptr;
+    created_ = false;
+  }
+}
+
+bool OutputFile::open(const char* path, GError** error) {
+  path_ = path;
+  if (!check_replaceable(path, error))
+    return false;
+  catch_terminating_signals();
+  temp_ = g_strdup_printf("%s.XXXXXX", path);
+  {
+    SignalsHeld held;
+    fd_ = g_mkstemp_full(temp_, O_RDWR | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+      set_file_error(error, temp_, "Failed to create file \xe2\x80\x9c%s\xe2\x80\x9d: %s", errno);
+      return false;
+    }
+    signal_removes = temp_;
+    created_ = true;
+  }
+  sync_ = replaces_something(path);
+  return true;
+}
+
+void OutputFile::expect(guint64 size) {
+  if (size > 0 && fallocate(fd_, 0, 0, static_cast<off_t>(size)) == 0)
+    reserved_ = size;
+}
+
+void OutputFile::write(const char* data, gsize size) {
+  while (!error_ && size > 0) {
+    const ssize_t n = ::write(fd_, data, size < G_MAXSSIZE ? size : G_MAXSSIZE);
+    if (n < 0) {
+      if (errno != EINTR)
+        set_file_error(&error_, temp_,
+                       "Failed to write file \xe2\x80\x9c%s\xe2\x80\x9d: write() failed: %s", errno);
+      continue;
+    }
+    data += n;
+    size -= static_cast<gsize>(n);
+    written_ += static_cast<guint64>(n);
+  }
+}
+
+bool OutputFile::commit(GError** error) {
+  if (error_) {
+    g_propagate_error(error, g_steal_pointer(&error_));
+    discard();
+    return false;
+  }
+  // Room reserved beyond the end is given back.
+  if (written_ < reserved_ && ftruncate(fd_, static_cast<off_t>(written_)) != 0) {
+    set_file_error(error, temp_,
+                   "Failed to write file \xe2\x80\x9c%s\xe2\x80\x9d: ftruncate() failed: %s",
+                   errno);
+    discard();
+    return false;
+  }
+  if (sync_ && fsync(fd_) != 0) {
+    set_file_error(error, temp_,
+                   "Failed to write file \xe2\x80\x9c%s\xe2\x80\x9d: fsync() failed: %s", errno);
+    discard();
+    return false;
+  }
+  const int fd = fd_;
+  fd_ = -1;
+  if (!g_close(fd, error)) {
+    discard();
+    return false;
+  }
+  {
+    SignalsHeld held;
+    if (rename(temp_, path_) != 0) {
+      const int saved_errno = errno;
+      g_autofree char* display_temp = g_filename_display_name(temp_);
+      g_autofree char* display_path = g_filename_display_name(path_);
+      g_set_error(error, G_FILE_ERROR, g_file_error_from_errno(saved_errno),
+                  "Failed to rename file \xe2\x80\x9c%s\xe2\x80\x9d to \xe2\x80\x9c%s\xe2\x80\x9d: "
+                  "g_rename() failed: %s",
+                  display_temp, display_path, g_strerror(saved_errno));
+      discard();
+      return false;
+    }
+    signal_removes = nullptr;
+    created_ = false;
+  }
+  if (sync_) {
+    // The rename itself lasts only once the directory is synced.
+    g_autofree char* dir = g_path_get_dirname(path_);
+    const int dir_fd = ::open(dir, O_RDONLY | O_CLOEXEC);
+    if (dir_fd >= 0) {
+      fsync(dir_fd);
+      close(dir_fd);
+    }
+  }
+  return true;
+}

@@ -1,0 +1,42 @@
+// The output, written through a temporary file beside it and renamed over it
+// at the end: it is replaced as a whole or not at all.
+#pragma once
+
+#include <glib.h>
+
+class OutputFile {
+ public:
+  OutputFile() = default;
+  // A temporary file not renamed into place is removed.
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Creates the temporary file (mode 0666 less the umask). Until it is
+  // renamed or removed, SIGHUP, SIGINT and SIGTERM remove it before they end
+  // the process.
+  bool open(const char* path, GError** error);
+  // Reserves room for about size bytes, as a hint (the file system may
+  // ignore it): the output then takes less work to write.
+  void expect(guint64 size);
+  // Appends to the temporary file. After a failure later writes do nothing
+  // and commit() reports the first failure.
+  void write(const char* data, gsize size);
+  bool failed() const { return error_ != nullptr; }
+  // Renames the temporary file over the output. When that replaces a
+  // non-empty file, the data and the directory are synced first, as GLib
+  // does.
+  bool commit(GError** error);
+
+ private:
+  void discard();
+
+  const char* path_ = nullptr;
+  char* temp_ = nullptr;
+  int fd_ = -1;
+  bool created_ = false;  // the temporary file exists
+  bool sync_ = false;
+  guint64 reserved_ = 0;  // the file's size after expect()
+  guint64 written_ = 0;
+  GError* error_ = nullptr;
+};

@@ -1,0 +1,219 @@
+// plom-template on templates larger than what it holds at once: big files,
+// in place, endless devices, signals, memory limits and syncing.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "expand_model.h"
+#include "process.h"
+#include "tempdir.h"
+
+namespace {
+
+support::Outcome run_template(const support::TempDir& dir, const std::vector<std::string>& args) {
+  return support::run_in(dir.path(), PLOM_TEMPLATE_BIN, args);
+}
+
+// Megabytes of lines with names every few dozen bytes, so that names
+// straddle every border between the pieces the program reads.
+std::string big_template(size_t bytes) {
+  static const char* const kPieces[] = {"@A@", "@LONG_NAME_OF_MANY_BYTES@", "@B", "plain ",
+                                        "text\n", "\xff\xfe", "@", "@@A@"};
+  std::mt19937 random(99);
+  std::string text;
+  while (text.size() < bytes)
+    text += kPieces[std::uniform_int_distribution<int>(0, 7)(random)];
+  return text;
+}
+
+const std::vector<std::string> kBigArguments = {"@LONG_NAME_OF_MANY_BYTES@=long value",
+                                                "@A@=", "@B=\xc3\xa9", "@@=at"};
+
+TEST(Stream, BigTemplateMatchesThePlainMethod) {
+  for (bool in_place : {false, true}) {
+    support::TempDir dir;
+    const std::string text = big_template(3 << 20);
+    support::write_file(dir / "t", text);
+    std::vector<std::string> args = {"t", in_place ? "t" : "o"};
+    args.insert(args.end(), kBigArguments.begin(), kBigArguments.end());
+    support::Outcome got = run_template(dir, args);
+    EXPECT_EQ(got.exit_code(), 0) << got.err;
+    std::vector<std::string_view> arguments(kBigArguments.begin(), kBigArguments.end());
+    EXPECT_TRUE(support::read_file(dir / args[1]) == expand_model(text, arguments))
+        << (in_place ? "in place" : "to another file");
+    EXPECT_EQ(dir.entries().size(), in_place ? 1u : 2u);
+  }
+}
+
+TEST(Stream, EndlessZerosGiveAnEmptyOutputAtOnce) {
+  support::TempDir dir;
+  support::Outcome got = run_template(dir, {"/dev/zero", "o", "A=1"});
+  EXPECT_EQ(got.exit_code(), 0) << got.err;
+  EXPECT_EQ(support::read_file(dir / "o"), "");
+}
+
+bool sanitized() {
+#if defined(__SANITIZE_ADDRESS__)
+  return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  return true;
+#endif
+#endif
+  return false;
+}
+
+// Memory stays the same whatever the template's size.
+TEST(Stream, LargeTemplateUnderAMemoryLimit) {
+  if (sanitized())
+    GTEST_SKIP() << "the sanitizer reserves more address space than the limit";
+  support::TempDir dir;
+  const std::string line = "line with @X@ in it\n";
+  const std::string expanded_line = "line with 12345 in it\n";
+  const size_t lines = (size_t{256} << 20) / line.size();
+  {
+    std::string block;
+    for (size_t i = 0; i < 65536; i++)
+      block += line;
+    FILE* f = fopen((dir / "t").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    for (size_t written = 0; written < lines; written += 65536)
+      fwrite(block.data(), line.size(), std::min<size_t>(65536, lines - written), f);
+    ASSERT_EQ(fclose(f), 0);
+  }
+  support::Launch launch = support::launch_in(dir.path(), PLOM_TEMPLATE_BIN, {"t", "o", "@X@=12345"});
+  launch.in_child = [] {
+    const struct rlimit limit = {96 << 20, 96 << 20};
+    return setrlimit(RLIMIT_AS, &limit) == 0;
+  };
+  support::Outcome got = support::run(launch);
+  ASSERT_EQ(got.exit_code(), 0) << got.err;
+  EXPECT_EQ(got.err, "");
+
+  FILE* f = fopen((dir / "o").c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  std::string expected;
+  for (size_t i = 0; i < 4096; i++)
+    expected += expanded_line;
+  std::string chunk(expected.size(), '\0');
+  size_t seen = 0;
+  bool same = true;
+  for (size_t n; (n = fread(chunk.data(), 1, chunk.size(), f)) > 0; seen += n)
+    same = same && chunk.compare(0, n, expected, 0, n) == 0;
+  fclose(f);
+  EXPECT_TRUE(same);
+  EXPECT_EQ(seen, lines * expanded_line.size());
+}
+
+struct SignalCase {
+  const char* name;
+  int signal_number;
+  bool ignored;  // as nohup leaves SIGHUP: the expansion goes on
+};
+
+const SignalCase kSignalCases[] = {
+    {"Hangup", SIGHUP, false},
+    {"Interrupt", SIGINT, false},
+    {"Terminate", SIGTERM, false},
+    {"IgnoredHangup", SIGHUP, true},
+};
+
+class StreamSignal : public testing::TestWithParam<SignalCase> {};
+
+// The template is a FIFO fed by the test, so the program is caught midway,
+// with its temporary file beside the output.
+TEST_P(StreamSignal, RemovesTheTemporaryFile) {
+  const SignalCase& c = GetParam();
+  support::TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "t").c_str(), 0666), 0);
+  support::write_file(dir / "o", "old");
+  support::Launch launch = support::launch_in(dir.path(), PLOM_TEMPLATE_BIN, {"t", "o", "A=1"});
+  const int signal_number = c.signal_number;
+  if (c.ignored)
+    launch.in_child = [signal_number] { return signal(signal_number, SIG_IGN) != SIG_ERR; };
+  support::Child child = support::start(launch);
+
+  void (*old_pipe)(int) = signal(SIGPIPE, SIG_IGN);
+  int fifo = open((dir / "t").c_str(), O_WRONLY);
+  ASSERT_GE(fifo, 0);
+  const std::string text(300 << 10, 'x');
+  ASSERT_EQ(write(fifo, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  auto has_temporary = [&dir] { return dir.entries().size() > 2; };
+  for (int i = 0; i < 1000 && !has_temporary(); i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(has_temporary());
+  kill(child.pid, c.signal_number);
+  if (c.ignored) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    close(fifo);
+  }
+  support::Outcome got = support::finish(child);
+  if (!c.ignored)
+    close(fifo);
+  signal(SIGPIPE, old_pipe);
+
+  if (c.ignored) {
+    EXPECT_EQ(got.exit_code(), 0) << got.err;
+    EXPECT_EQ(support::read_file(dir / "o"), text);
+  } else {
+    EXPECT_TRUE(WIFSIGNALED(got.wait_status) && WTERMSIG(got.wait_status) == c.signal_number)
+        << "wait status " << got.wait_status;
+    EXPECT_EQ(support::read_file(dir / "o"), "old");
+  }
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"o", "t"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signal, StreamSignal, testing::ValuesIn(kSignalCases),
+                         [](const testing::TestParamInfo<SignalCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// The syncs, counted with strace: none for a new or empty output, the data
+// and the directory when a non-empty output is replaced, as with GLib.
+TEST(Stream, SyncsAsGLibDoes) {
+  if (std::string(PLOM_STRACE).empty())
+    GTEST_SKIP() << "strace is not installed";
+  auto syncs = [](const char* program, const char* before) {
+    support::TempDir dir;
+    support::write_file(dir / "t", "A");
+    if (before)
+      support::write_file(dir / "o", before);
+    support::Launch launch = support::launch_in(
+        dir.path(), PLOM_STRACE,
+        {"-f", "-qq", "-e", "trace=fsync,fdatasync", "-o", "log", program, "t", "o", "A=1"});
+    launch.env = {"ASAN_OPTIONS=detect_leaks=0"};  // the leak check refuses to run traced
+    support::Outcome got = support::run(launch);
+    if (got.exit_code() != 0)
+      return -1;
+    std::string log = support::read_file(dir / "log").value_or("");
+    int count = 0;
+    for (size_t at = log.find("sync("); at != std::string::npos; at = log.find("sync(", at + 1))
+      count++;
+    return count;
+  };
+  struct Situation {
+    const char* before;
+    int syncs;
+  };
+  for (Situation s : {Situation{nullptr, 0}, Situation{"", 0}, Situation{"old", 2}}) {
+    const int glib = syncs(PLOM_GLIB_TEMPLATE_BIN, s.before);
+    if (glib < 0)
+      GTEST_SKIP() << "strace cannot trace here";
+    EXPECT_EQ(glib, s.syncs) << (s.before ? s.before : "no output");
+    EXPECT_EQ(syncs(PLOM_TEMPLATE_BIN, s.before), s.syncs) << (s.before ? s.before : "no output");
+  }
+}
+
+}  // namespace
