@@ -99,7 +99,7 @@ TEST_P(ExpandTest, GivesOutput) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ExpandTest, testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(, ExpandTest, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<ExpandCase>& info) {
                            return std::string(info.param.name);
                          });

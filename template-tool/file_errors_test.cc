@@ -115,9 +115,11 @@ Result run_case(const ErrorCase& c, const char* program) {
   return result;
 }
 
-class FileErrors : public testing::TestWithParam<ErrorCase> {};
+void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
 
-TEST_P(FileErrors, WordedAsGLibWordsThem) {
+class FileError : public testing::TestWithParam<ErrorCase> {};
+
+TEST_P(FileError, AsGLib) {
   const ErrorCase& c = GetParam();
   if (needs_root(c.condition) && geteuid() != 0)
     GTEST_SKIP() << "needs root to mount a small or read-only file system";
@@ -135,7 +137,7 @@ TEST_P(FileErrors, WordedAsGLibWordsThem) {
   EXPECT_EQ(ours.left, glib.left);  // the earlier output kept, no temporary file
 }
 
-INSTANTIATE_TEST_SUITE_P(Case, FileErrors, testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(, FileError, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<ErrorCase>& info) {
                            return std::string(info.param.name);
                          });

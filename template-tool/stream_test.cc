@@ -130,11 +130,13 @@ const SignalCase kSignalCases[] = {
     {"IgnoredHangup", SIGHUP, true},
 };
 
+void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
+
 class StreamSignal : public testing::TestWithParam<SignalCase> {};
 
 // The template is a FIFO fed by the test, so the program is caught midway,
 // with its temporary file beside the output.
-TEST_P(StreamSignal, RemovesTheTemporaryFile) {
+TEST_P(StreamSignal, Cleanup) {
   const SignalCase& c = GetParam();
   support::TempDir dir;
   ASSERT_EQ(mkfifo((dir / "t").c_str(), 0666), 0);
@@ -175,7 +177,7 @@ TEST_P(StreamSignal, RemovesTheTemporaryFile) {
   EXPECT_EQ(dir.entries(), (std::vector<std::string>{"o", "t"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Signal, StreamSignal, testing::ValuesIn(kSignalCases),
+INSTANTIATE_TEST_SUITE_P(, StreamSignal, testing::ValuesIn(kSignalCases),
                          [](const testing::TestParamInfo<SignalCase>& info) {
                            return std::string(info.param.name);
                          });

@@ -85,7 +85,7 @@ TEST_P(TemplateTest, Behaves) {
   EXPECT_EQ(support::contents(dir), c.after);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, TemplateTest, testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(, TemplateTest, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<TemplateCase>& info) {
                            return std::string(info.param.name);
                          });

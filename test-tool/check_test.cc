@@ -112,57 +112,9 @@ TEST_P(CheckTest, Behaves) {
   EXPECT_EQ(got.err, c.err);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CheckTest, testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(, CheckTest, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<CheckCase>& info) {
                            return std::string(info.param.name);
                          });
-
-// The recipe from the README, run as a user would.
-const char kMakefile[] =
-    "TESTS   := $(wildcard t/*.sh)\n"
-    "RESULTS := $(TESTS:.sh=.result)\n"
-    "\n"
-    ".PHONY: check\n"
-    "check: $(RESULTS)\n"
-    "\tplom-test check $(RESULTS)\n"
-    "\n"
-    "%.result: %.sh\n"
-    "\tplom-test run $@ sh $<\n";
-
-TEST(Check, JudgesAParallelMakeSuite) {
-  support::TempDir dir;
-  support::write_file(dir / "Makefile", kMakefile);
-  ASSERT_EQ(mkdir((dir / "t").c_str(), 0777), 0);
-  std::vector<std::string> out_lines, err_lines;
-  for (int i = 0; i < 12; i++) {
-    std::string n = std::to_string(i);
-    std::string script = "echo out-" + n + "\necho err-" + n + " >&2\n";
-    if (i == 3)
-      script += "exit 1\n";
-    if (i == 7)
-      script += "exit 3\n";
-    if (i == 9)
-      script += "kill -TERM $$\n";
-    if (i == 11)
-      script += "seq 1 2000 >/dev/null; printf 'no newline'\n";
-    support::write_file(dir / ("t/test" + n + ".sh"), script);
-    out_lines.push_back("out-" + n);
-    err_lines.push_back("err-" + n);
-  }
-  support::Launch launch = support::launch_in(dir.path(), PLOM_MAKE, {"-s", "-j4"});
-  launch.env = {std::string("PATH=") + PLOM_TEST_DIR + ":" + g_getenv("PATH")};
-  support::Outcome got = support::run(launch);
-
-  EXPECT_EQ(got.exit_code(), 2);  // make's own status for a failed recipe
-  // Tests run in parallel, so their lines may come in any order.
-  for (const std::string& line : out_lines)
-    EXPECT_NE(got.out.find(line + "\n"), std::string::npos) << line;
-  EXPECT_NE(got.out.find("no newline"), std::string::npos);
-  for (const std::string& line : err_lines)
-    EXPECT_NE(got.err.find(line + "\n"), std::string::npos) << line;
-  EXPECT_NE(got.err.find("\nFailed 3/12 tests\n"), std::string::npos) << got.err;
-  for (int i = 0; i < 12; i++)
-    EXPECT_TRUE(support::read_file(dir / ("t/test" + std::to_string(i) + ".result")));
-}
 
 }  // namespace

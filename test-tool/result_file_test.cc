@@ -67,7 +67,7 @@ const ReadCase kReadCases[] = {
 
 class ResultFileRead : public testing::TestWithParam<ReadCase> {};
 
-TEST_P(ResultFileRead, LoadsAndReadsStatus) {
+TEST_P(ResultFileRead, Reads) {
   const ReadCase& c = GetParam();
   support::TempDir dir;
   const std::string path = dir / "r";
@@ -80,7 +80,7 @@ TEST_P(ResultFileRead, LoadsAndReadsStatus) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ResultFileRead, testing::ValuesIn(kReadCases),
+INSTANTIATE_TEST_SUITE_P(, ResultFileRead, testing::ValuesIn(kReadCases),
                          [](const testing::TestParamInfo<ReadCase>& info) {
                            return std::string(info.param.name);
                          });

@@ -122,7 +122,7 @@ TEST_P(RunTest, Behaves) {
   EXPECT_EQ(left, expected_left);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RunTest, testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(, RunTest, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<RunCase>& info) {
                            return std::string(info.param.name);
                          });

@@ -1,0 +1,153 @@
+// Small real projects built with the README's recipes: CMake with CTest, and
+// meson. Each makes a header and a .pc file with plom-template and runs three
+// tests (one passes, one fails, one crashes) with plom-test.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/time.h>
+
+#include <string>
+#include <vector>
+
+#include "process.h"
+#include "recipes.h"
+#include "tempdir.h"
+
+namespace {
+
+support::Outcome run_tool(const support::TempDir& dir, const std::string& program,
+                          const std::vector<std::string>& args) {
+  support::Launch launch = support::launch_in(dir.path(), program, args);
+  launch.env = {support::path_with_programs()};
+  return support::run(launch);
+}
+
+// The sources both projects share.
+void lay_out_sources(const support::TempDir& dir) {
+  support::write_file(dir / "version.h.in", "#define VERSION \"@VERSION@\"\n");
+  support::write_file(dir / "sample.pc.in", "prefix=@PREFIX@\nName: sample\nVersion: @VERSION@\n");
+  support::write_file(dir / "main.c",
+                      "#include <stdio.h>\n#include \"version.h\"\n"
+                      "int main(void) { puts(VERSION); return 0; }\n");
+  support::write_file(dir / "pass.c", "int main(void) { return 0; }\n");
+  support::write_file(dir / "fail.c", "int main(void) { return 1; }\n");
+  support::write_file(dir / "crash.c", "#include <stdlib.h>\nint main(void) { abort(); }\n");
+}
+
+// Makes the template newer than everything built from it.
+void touch_later(const std::string& path) {
+  struct timeval later[2];
+  gettimeofday(&later[0], nullptr);
+  later[0].tv_sec += 10;
+  later[1] = later[0];
+  utimes(path.c_str(), later);
+}
+
+std::string recipe(const std::string& name) {
+  std::string text = support::readme_recipe(name);
+  EXPECT_FALSE(text.empty()) << "no recipe " << name << " in the README";
+  return text;
+}
+
+TEST(BuildSystem, CMakeProject) {
+  support::TempDir dir;
+  lay_out_sources(dir);
+  support::write_file(dir / "CMakeLists.txt",
+                      "cmake_minimum_required(VERSION 3.20)\n"
+                      "project(sample VERSION 1.2.3 LANGUAGES C)\n"
+                      "include(CTest)\n" +
+                          recipe("cmake-generate") + recipe("ctest") +
+                          "set(out ${CMAKE_CURRENT_BINARY_DIR})\n"
+                          "plom_expand(${CMAKE_CURRENT_SOURCE_DIR}/version.h.in ${out}/version.h\n"
+                          "  @VERSION@=${PROJECT_VERSION})\n"
+                          "plom_expand(${CMAKE_CURRENT_SOURCE_DIR}/sample.pc.in ${out}/sample.pc\n"
+                          "  @PREFIX@=${CMAKE_INSTALL_PREFIX} @VERSION@=${PROJECT_VERSION})\n"
+                          "add_custom_target(generated ALL DEPENDS ${out}/version.h.new "
+                          "${out}/sample.pc.new)\n"
+                          "add_executable(app main.c)\n"
+                          "target_include_directories(app PRIVATE ${out})\n"
+                          "add_dependencies(app generated)\n"
+                          "foreach(t pass fail crash)\n"
+                          "  add_executable(${t} ${t}.c)\n"
+                          "  plom_add_test(${t} $<TARGET_FILE:${t}>)\n"
+                          "endforeach()\n");
+  support::Outcome configured = run_tool(
+      dir, PLOM_CMAKE, {"-S", ".", "-B", "build", "-DCMAKE_INSTALL_PREFIX=/opt/sample"});
+  ASSERT_EQ(configured.exit_code(), 0) << configured.out << configured.err;
+  support::Outcome built = run_tool(dir, PLOM_CMAKE, {"--build", "build"});
+  ASSERT_EQ(built.exit_code(), 0) << built.out << built.err;
+  EXPECT_EQ(support::read_file(dir / "build/version.h"), "#define VERSION \"1.2.3\"\n");
+  EXPECT_EQ(support::read_file(dir / "build/sample.pc"),
+            "prefix=/opt/sample\nName: sample\nVersion: 1.2.3\n");
+
+  // A touched template is expanded again, but the header keeps its time,
+  // so nothing that includes it is compiled again.
+  struct stat before, after;
+  ASSERT_EQ(stat((dir / "build/version.h").c_str(), &before), 0);
+  touch_later(dir / "version.h.in");
+  built = run_tool(dir, PLOM_CMAKE, {"--build", "build"});
+  ASSERT_EQ(built.exit_code(), 0) << built.err;
+  EXPECT_NE(built.out.find("Generating"), std::string::npos) << built.out;
+  EXPECT_EQ(built.out.find("Building C object"), std::string::npos) << built.out;
+  ASSERT_EQ(stat((dir / "build/version.h").c_str(), &after), 0);
+  EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+
+  // CTest itself fails the failing and the crashing test.
+  support::Outcome tested = run_tool(dir, PLOM_CTEST, {"--test-dir", "build"});
+  EXPECT_EQ(tested.exit_code(), 8);
+  EXPECT_NE(tested.out.find("tests passed, 2 tests failed out of 3"), std::string::npos)
+      << tested.out;
+  EXPECT_NE(tested.out.find("- fail (Failed)"), std::string::npos) << tested.out;
+  EXPECT_NE(tested.out.find("- crash (Failed)"), std::string::npos) << tested.out;
+  // And the result files remain for one check over the suite.
+  support::Outcome checked = run_tool(
+      dir, PLOM_TEST_BIN, {"check", "build/pass.result", "build/fail.result", "build/crash.result"});
+  EXPECT_EQ(checked.err, "Failed 2/3 tests\n");
+}
+
+TEST(BuildSystem, MesonProject) {
+  if (std::string(PLOM_MESON).empty() || std::string(PLOM_NINJA).empty())
+    GTEST_SKIP() << "meson or ninja is not installed";
+  support::TempDir dir;
+  lay_out_sources(dir);
+  support::write_file(dir / "meson.build",
+                      "project('sample', 'c', version : '1.2.3')\n"
+                      "unit_tests = executable('unit-tests', 'pass.c')\n" +
+                          recipe("meson") +
+                          "sample_pc = custom_target('sample.pc', input : 'sample.pc.in',\n"
+                          "  output : 'sample.pc', build_by_default : true,\n"
+                          "  command : expand + ['@PREFIX@=' + get_option('prefix'),\n"
+                          "                      '@VERSION@=' + meson.project_version()])\n"
+                          "executable('app', 'main.c', version_h)\n"
+                          "foreach t : ['fail', 'crash']\n"
+                          "  test(t, sh, args : run_and_check +\n"
+                          "       [meson.current_build_dir() / t + '.result', "
+                          "executable(t, t + '.c')])\n"
+                          "endforeach\n");
+  support::Outcome configured =
+      run_tool(dir, PLOM_MESON, {"setup", "build", "--prefix=/opt/sample"});
+  ASSERT_EQ(configured.exit_code(), 0) << configured.out << configured.err;
+  support::Outcome built = run_tool(dir, PLOM_NINJA, {"-C", "build"});
+  ASSERT_EQ(built.exit_code(), 0) << built.out << built.err;
+  EXPECT_EQ(support::read_file(dir / "build/version.h"), "#define VERSION \"1.2.3\"\n");
+  EXPECT_EQ(support::read_file(dir / "build/sample.pc"),
+            "prefix=/opt/sample\nName: sample\nVersion: 1.2.3\n");
+
+  touch_later(dir / "version.h.in");
+  built = run_tool(dir, PLOM_NINJA, {"-C", "build"});
+  ASSERT_EQ(built.exit_code(), 0) << built.err;
+  EXPECT_NE(built.out.find("Generating version.h"), std::string::npos) << built.out;
+  EXPECT_EQ(built.out.find("Compiling C object app.p/main.c.o"), std::string::npos) << built.out;
+
+  support::Outcome tested = run_tool(dir, PLOM_MESON, {"test", "-C", "build"});
+  EXPECT_EQ(tested.exit_code(), 2) << tested.out;
+  EXPECT_NE(tested.out.find("unit "), std::string::npos) << tested.out;
+  for (const char* line : {"Ok:                 1", "Fail:               2"})
+    EXPECT_NE(tested.out.find(line), std::string::npos) << tested.out;
+  support::Outcome checked = run_tool(
+      dir, PLOM_TEST_BIN, {"check", "build/unit.result", "build/fail.result", "build/crash.result"});
+  EXPECT_EQ(checked.err, "Failed 2/3 tests\n");
+}
+
+}  // namespace
