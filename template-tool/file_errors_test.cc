@@ -98,13 +98,26 @@ struct Result {
   Files left;
 };
 
+// A copy of program that anyone may run: the build tree may be in a
+// directory that nobody else can enter, such as root's home.
+std::string runnable_by_all(const support::TempDir& where, const char* program) {
+  const std::string copy = where / "program";
+  support::write_file(copy, support::read_file(program).value_or(""));
+  chmod(where.path().c_str(), 0755);
+  chmod(copy.c_str(), 0755);
+  return copy;
+}
+
 Result run_case(const ErrorCase& c, const char* program) {
+  support::TempDir bin;
+  const std::string runnable =
+      c.condition == Condition::kUnprivileged ? runnable_by_all(bin, program) : program;
   support::TempDir dir;
   chmod(dir.path().c_str(), 0777);
   support::lay_out(dir, c.before);
   for (const auto& [name, mode] : c.modes)
     chmod((dir / name).c_str(), mode);
-  support::Launch launch = support::launch_in(dir.path(), program, c.args);
+  support::Launch launch = support::launch_in(dir.path(), runnable, c.args);
   const Condition condition = c.condition;
   launch.in_child = [condition] { return enter(condition); };
   Result result{support::run(launch), {}};
