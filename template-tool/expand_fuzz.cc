@@ -10,15 +10,7 @@
 #include <vector>
 
 #include "expand_model.h"
-#include "expander.h"
-
-namespace {
-
-void append(void* output, const char* data, size_t size) {
-  static_cast<std::string*>(output)->append(data, size);
-}
-
-}  // namespace
+#include "expand_pieces.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2)
@@ -43,22 +35,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t largest_piece = 1 + (shape % 16) * 17;
   const size_t capacity = 1 + (shape / 16) * 13;
 
-  std::vector<const char*> argv;
-  for (const std::string& a : owned)
-    argv.push_back(a.c_str());
-  std::string output;
-  Expander expander(argv.data(), argv.size());
-  Sink sink(capacity, append, &output);
   uint32_t state = shape * 2654435761u + 1;
-  for (size_t at = 0; at < input.size();) {
-    state = state * 1103515245u + 12345u;
-    size_t piece = std::min<size_t>(1 + (state >> 16) % largest_piece, input.size() - at);
-    if (!expander.feed(input.data() + at, piece, sink))
-      break;
-    at += piece;
-  }
-  expander.finish(sink);
-  sink.flush();
+  const std::string output = expand_in_pieces(
+      input, owned,
+      [&state, largest_piece] {
+        state = state * 1103515245u + 12345u;
+        return 1 + (state >> 16) % largest_piece;
+      },
+      capacity);
 
   std::vector<std::string_view> arguments(owned.begin(), owned.end());
   if (expand_model(input, arguments) != output)

@@ -1,5 +1,3 @@
-#include "expander.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "expand_model.h"
+#include "expand_pieces.h"
 
 namespace {
 
@@ -53,30 +52,10 @@ const ExpandCase kCases[] = {
     {"ShorterLaterNameStillTried", "@AB @A", {"@ABC=1", "@A=2"}, "2B 2"},
 };
 
-void append(void* output, const char* data, size_t size) {
-  static_cast<std::string*>(output)->append(data, size);
-}
-
-// Feeds text in pieces of the sizes that next_piece gives (at least 1) into a
-// sink of the given capacity, as the program feeds what it reads.
 std::string expanded(std::string_view text, const std::vector<std::string_view>& arguments,
                      const std::function<size_t()>& next_piece, size_t capacity) {
-  std::vector<std::string> owned(arguments.begin(), arguments.end());
-  std::vector<const char*> argv;
-  for (const std::string& a : owned)
-    argv.push_back(a.c_str());
-  std::string output;
-  Expander expander(argv.data(), argv.size());
-  Sink sink(capacity, append, &output);
-  for (size_t at = 0; at < text.size();) {
-    size_t size = std::min(next_piece(), text.size() - at);
-    if (!expander.feed(text.data() + at, size, sink))
-      break;
-    at += size;
-  }
-  expander.finish(sink);
-  sink.flush();
-  return output;
+  return expand_in_pieces(text, std::vector<std::string>(arguments.begin(), arguments.end()),
+                          next_piece, capacity);
 }
 
 std::string expanded(std::string_view text, const std::vector<std::string_view>& arguments) {
@@ -133,33 +112,10 @@ TEST(Expand, AgreesWithPlainMethodOnRandomCases) {
   }
 }
 
-// Names longer than a machine word, of many lengths, sharing long prefixes:
-// the lookup by length and bytes must still pick the first listed.
-TEST(Expand, LongNamesOfManyLengths) {
-  std::mt19937 random(7);
-  for (int round = 0; round < 500; round++) {
-    std::vector<std::string> owned;
-    for (int i = 0; i < 12; i++) {
-      size_t size = std::uniform_int_distribution<size_t>(1, 24)(random);
-      std::string name(size, 'x');
-      for (char& c : name)
-        c = std::uniform_int_distribution<int>(0, 9)(random) == 0 ? 'y' : 'x';
-      owned.push_back(name + "=" + std::to_string(i));
-    }
-    std::string text;
-    for (int i = 0; i < 200; i++)
-      text += std::uniform_int_distribution<int>(0, 7)(random) == 0 ? 'y' : 'x';
-    std::vector<std::string_view> arguments(owned.begin(), owned.end());
-    auto next_piece = [&random] { return std::uniform_int_distribution<size_t>(1, 40)(random); };
-    ASSERT_EQ(expanded(text, arguments, next_piece, 7), expand_model(text, arguments))
-        << "round " << round;
-  }
-}
-
 // Texts long enough to be scanned 64 bytes at a time, fed in pieces of up to
 // a few hundred bytes into sinks small and large: names at block edges, values
-// past the sink's end, and names all of one size (looked up the short way) or
-// of several.
+// past the sink's end, names all of one size (looked up the short way up to
+// eight bytes) or of several, longer than a machine word, sharing prefixes.
 TEST(Expand, LongTextsAgreeWithPlainMethod) {
   std::mt19937 random(64);
   auto pick = [&random](size_t low, size_t high) {
@@ -170,10 +126,10 @@ TEST(Expand, LongTextsAgreeWithPlainMethod) {
     // Every third round, names start with any of many letters, so that up
     // to twenty different bytes are looked for.
     const std::string firsts = round % 3 == 2 ? "abcdefghijklmnopqrst" : "@";
-    const size_t size = pick(1, 10);
+    const size_t size = pick(1, round % 4 == 1 ? 24 : 10);
     std::vector<std::string> owned;
     for (size_t i = 0, count = pick(0, firsts.size() > 1 ? 24 : 5); i < count; i++) {
-      std::string name(one_size ? size : pick(1, 10), firsts[pick(0, firsts.size() - 1)]);
+      std::string name(one_size ? size : pick(1, size), firsts[pick(0, firsts.size() - 1)]);
       for (size_t k = 1; k < name.size(); k++)
         name[k] = "ab@"[pick(0, 2)];
       owned.push_back(name + "=" + std::string(pick(0, 40), 'v'));

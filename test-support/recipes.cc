@@ -1,8 +1,8 @@
 #include "recipes.h"
 
-#include <cstdlib>
+#include <gtest/gtest.h>
 
-#include "tempdir.h"
+#include <cstdlib>
 
 namespace support {
 
@@ -43,7 +43,10 @@ void replace_all(std::string& text, const std::string& from, const std::string& 
 }  // namespace
 
 std::string readme_recipe(const std::string& name) {
-  return block_after(source("README.md"), "<!-- recipe: " + name + " -->", "```", "```");
+  std::string text = block_after(source("README.md"), "<!-- recipe: " + name + " -->", "```", "```");
+  if (text.empty())
+    ADD_FAILURE() << "no recipe " << name << " in the README";
+  return text;
 }
 
 std::vector<std::string> readme_recipe_names() {
@@ -63,10 +66,17 @@ std::vector<std::string> man_recipe_names(const std::string& page) {
   return names_after(source(page), ".\\\" recipe: ", "\n");
 }
 
-std::string path_with_programs() {
+Outcome run_with_programs(const TempDir& dir, const std::string& program,
+                          const std::vector<std::string>& args) {
   const char* path = getenv("PATH");
-  return std::string("PATH=") + PLOM_TEST_DIR + ":" + PLOM_TEMPLATE_DIR + ":" +
-         (path ? path : "/usr/bin:/bin");
+  Launch launch = launch_in(dir.path(), program, args);
+  launch.env = {std::string("PATH=") + PLOM_TEST_DIR + ":" + PLOM_TEMPLATE_DIR + ":" +
+                (path ? path : "/usr/bin:/bin")};
+  return run(launch);
+}
+
+Outcome run_script(const TempDir& dir, const std::string& script) {
+  return run_with_programs(dir, "/bin/sh", {"-c", script});
 }
 
 }  // namespace support

@@ -5,10 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "process.h"
+#include "tempdir.h"
+
 namespace support {
 
 // The code block after "<!-- recipe: NAME -->" in README.md, without its
-// fences; empty when there is none.
+// fences; empty, and a failure of the test, when there is none.
 std::string readme_recipe(const std::string& name);
 std::vector<std::string> readme_recipe_names();
 
@@ -17,7 +20,10 @@ std::vector<std::string> readme_recipe_names();
 std::string man_recipe(const std::string& page, const std::string& name);
 std::vector<std::string> man_recipe_names(const std::string& page);
 
-// PATH with the built programs first, as NAME=VALUE for Launch::env.
-std::string path_with_programs();
+// Runs program with args in dir, with the built programs first in PATH.
+Outcome run_with_programs(const TempDir& dir, const std::string& program,
+                          const std::vector<std::string>& args);
+// Runs a shell script the same way.
+Outcome run_script(const TempDir& dir, const std::string& script);
 
 }  // namespace support

@@ -1,6 +1,7 @@
 #include "tempdir.h"
 
 #include <sys/stat.h>
+#include <sys/time.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -72,6 +73,15 @@ void write_file(const std::string& path, const std::string& content) {
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
   if (!out)
     throw std::runtime_error("cannot write " + path);
+}
+
+void make_newer(const std::string& path) {
+  struct timeval later[2];
+  gettimeofday(&later[0], nullptr);
+  later[0].tv_sec += 10;
+  later[1] = later[0];
+  if (utimes(path.c_str(), later) != 0)
+    throw std::runtime_error("cannot touch " + path);
 }
 
 }  // namespace support

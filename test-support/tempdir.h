@@ -36,5 +36,8 @@ Files contents(const TempDir& dir);
 // The whole content of a file, or nothing when it cannot be read.
 std::optional<std::string> read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& content);
+// Gives path a modification time ten seconds ahead: newer than anything made
+// so far, without waiting for the clock.
+void make_newer(const std::string& path);
 
 }  // namespace support

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/time.h>
 
 #include <string>
 #include <vector>
@@ -15,12 +14,7 @@
 
 namespace {
 
-support::Outcome run_tool(const support::TempDir& dir, const std::string& program,
-                          const std::vector<std::string>& args) {
-  support::Launch launch = support::launch_in(dir.path(), program, args);
-  launch.env = {support::path_with_programs()};
-  return support::run(launch);
-}
+using support::run_with_programs;
 
 // The sources both projects share.
 void lay_out_sources(const support::TempDir& dir) {
@@ -34,21 +28,6 @@ void lay_out_sources(const support::TempDir& dir) {
   support::write_file(dir / "crash.c", "#include <stdlib.h>\nint main(void) { abort(); }\n");
 }
 
-// Makes the template newer than everything built from it.
-void touch_later(const std::string& path) {
-  struct timeval later[2];
-  gettimeofday(&later[0], nullptr);
-  later[0].tv_sec += 10;
-  later[1] = later[0];
-  utimes(path.c_str(), later);
-}
-
-std::string recipe(const std::string& name) {
-  std::string text = support::readme_recipe(name);
-  EXPECT_FALSE(text.empty()) << "no recipe " << name << " in the README";
-  return text;
-}
-
 TEST(BuildSystem, CMakeProject) {
   support::TempDir dir;
   lay_out_sources(dir);
@@ -56,7 +35,7 @@ TEST(BuildSystem, CMakeProject) {
                       "cmake_minimum_required(VERSION 3.20)\n"
                       "project(sample VERSION 1.2.3 LANGUAGES C)\n"
                       "include(CTest)\n" +
-                          recipe("cmake-generate") + recipe("ctest") +
+                          support::readme_recipe("cmake-generate") + support::readme_recipe("ctest") +
                           "set(out ${CMAKE_CURRENT_BINARY_DIR})\n"
                           "plom_expand(${CMAKE_CURRENT_SOURCE_DIR}/version.h.in ${out}/version.h\n"
                           "  @VERSION@=${PROJECT_VERSION})\n"
@@ -71,10 +50,10 @@ TEST(BuildSystem, CMakeProject) {
                           "  add_executable(${t} ${t}.c)\n"
                           "  plom_add_test(${t} $<TARGET_FILE:${t}>)\n"
                           "endforeach()\n");
-  support::Outcome configured = run_tool(
+  support::Outcome configured = run_with_programs(
       dir, PLOM_CMAKE, {"-S", ".", "-B", "build", "-DCMAKE_INSTALL_PREFIX=/opt/sample"});
   ASSERT_EQ(configured.exit_code(), 0) << configured.out << configured.err;
-  support::Outcome built = run_tool(dir, PLOM_CMAKE, {"--build", "build"});
+  support::Outcome built = run_with_programs(dir, PLOM_CMAKE, {"--build", "build"});
   ASSERT_EQ(built.exit_code(), 0) << built.out << built.err;
   EXPECT_EQ(support::read_file(dir / "build/version.h"), "#define VERSION \"1.2.3\"\n");
   EXPECT_EQ(support::read_file(dir / "build/sample.pc"),
@@ -84,8 +63,8 @@ TEST(BuildSystem, CMakeProject) {
   // so nothing that includes it is compiled again.
   struct stat before, after;
   ASSERT_EQ(stat((dir / "build/version.h").c_str(), &before), 0);
-  touch_later(dir / "version.h.in");
-  built = run_tool(dir, PLOM_CMAKE, {"--build", "build"});
+  support::make_newer(dir / "version.h.in");
+  built = run_with_programs(dir, PLOM_CMAKE, {"--build", "build"});
   ASSERT_EQ(built.exit_code(), 0) << built.err;
   EXPECT_NE(built.out.find("Generating"), std::string::npos) << built.out;
   EXPECT_EQ(built.out.find("Building C object"), std::string::npos) << built.out;
@@ -94,14 +73,14 @@ TEST(BuildSystem, CMakeProject) {
   EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
 
   // CTest itself fails the failing and the crashing test.
-  support::Outcome tested = run_tool(dir, PLOM_CTEST, {"--test-dir", "build"});
+  support::Outcome tested = run_with_programs(dir, PLOM_CTEST, {"--test-dir", "build"});
   EXPECT_EQ(tested.exit_code(), 8);
   EXPECT_NE(tested.out.find("tests passed, 2 tests failed out of 3"), std::string::npos)
       << tested.out;
   EXPECT_NE(tested.out.find("- fail (Failed)"), std::string::npos) << tested.out;
   EXPECT_NE(tested.out.find("- crash (Failed)"), std::string::npos) << tested.out;
   // And the result files remain for one check over the suite.
-  support::Outcome checked = run_tool(
+  support::Outcome checked = run_with_programs(
       dir, PLOM_TEST_BIN, {"check", "build/pass.result", "build/fail.result", "build/crash.result"});
   EXPECT_EQ(checked.err, "Failed 2/3 tests\n");
 }
@@ -114,7 +93,7 @@ TEST(BuildSystem, MesonProject) {
   support::write_file(dir / "meson.build",
                       "project('sample', 'c', version : '1.2.3')\n"
                       "unit_tests = executable('unit-tests', 'pass.c')\n" +
-                          recipe("meson") +
+                          support::readme_recipe("meson") +
                           "sample_pc = custom_target('sample.pc', input : 'sample.pc.in',\n"
                           "  output : 'sample.pc', build_by_default : true,\n"
                           "  command : expand + ['@PREFIX@=' + get_option('prefix'),\n"
@@ -126,26 +105,26 @@ TEST(BuildSystem, MesonProject) {
                           "executable(t, t + '.c')])\n"
                           "endforeach\n");
   support::Outcome configured =
-      run_tool(dir, PLOM_MESON, {"setup", "build", "--prefix=/opt/sample"});
+      run_with_programs(dir, PLOM_MESON, {"setup", "build", "--prefix=/opt/sample"});
   ASSERT_EQ(configured.exit_code(), 0) << configured.out << configured.err;
-  support::Outcome built = run_tool(dir, PLOM_NINJA, {"-C", "build"});
+  support::Outcome built = run_with_programs(dir, PLOM_NINJA, {"-C", "build"});
   ASSERT_EQ(built.exit_code(), 0) << built.out << built.err;
   EXPECT_EQ(support::read_file(dir / "build/version.h"), "#define VERSION \"1.2.3\"\n");
   EXPECT_EQ(support::read_file(dir / "build/sample.pc"),
             "prefix=/opt/sample\nName: sample\nVersion: 1.2.3\n");
 
-  touch_later(dir / "version.h.in");
-  built = run_tool(dir, PLOM_NINJA, {"-C", "build"});
+  support::make_newer(dir / "version.h.in");
+  built = run_with_programs(dir, PLOM_NINJA, {"-C", "build"});
   ASSERT_EQ(built.exit_code(), 0) << built.err;
   EXPECT_NE(built.out.find("Generating version.h"), std::string::npos) << built.out;
   EXPECT_EQ(built.out.find("Compiling C object app.p/main.c.o"), std::string::npos) << built.out;
 
-  support::Outcome tested = run_tool(dir, PLOM_MESON, {"test", "-C", "build"});
+  support::Outcome tested = run_with_programs(dir, PLOM_MESON, {"test", "-C", "build"});
   EXPECT_EQ(tested.exit_code(), 2) << tested.out;
   EXPECT_NE(tested.out.find("unit "), std::string::npos) << tested.out;
   for (const char* line : {"Ok:                 1", "Fail:               2"})
     EXPECT_NE(tested.out.find(line), std::string::npos) << tested.out;
-  support::Outcome checked = run_tool(
+  support::Outcome checked = run_with_programs(
       dir, PLOM_TEST_BIN, {"check", "build/unit.result", "build/fail.result", "build/crash.result"});
   EXPECT_EQ(checked.err, "Failed 2/3 tests\n");
 }

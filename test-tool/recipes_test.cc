@@ -4,7 +4,6 @@
 
 #include <csignal>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,18 +17,7 @@
 
 namespace {
 
-// Runs a shell script in dir, with the built programs first in PATH.
-support::Outcome sh(const support::TempDir& dir, const std::string& script) {
-  support::Launch launch = support::launch_in(dir.path(), "/bin/sh", {"-c", script});
-  launch.env = {support::path_with_programs()};
-  return support::run(launch);
-}
-
-std::string recipe(const std::string& name) {
-  std::string text = support::readme_recipe(name);
-  EXPECT_FALSE(text.empty()) << "no recipe " << name << " in the README";
-  return text;
-}
+using support::run_script;
 
 size_t count(const std::string& text, const std::string& what) {
   size_t n = 0;
@@ -38,21 +26,11 @@ size_t count(const std::string& text, const std::string& what) {
   return n;
 }
 
-// Makes a file newer than anything made so far, without waiting a second.
-void touch_later(const std::string& path) {
-  support::write_file(path, "rebuilt");
-  struct timeval later[2];
-  gettimeofday(&later[0], nullptr);
-  later[0].tv_sec += 10;
-  later[1] = later[0];
-  utimes(path.c_str(), later);
-}
-
 // Twelve tests under the README's Makefile. Tests 3, 7 and 9 fail (exit 1,
 // exit 3, SIGTERM) until the file "fixed" exists; every test says so on both
 // streams and notes in "runs" that it ran.
 void lay_out_suite(const support::TempDir& dir) {
-  support::write_file(dir / "Makefile", recipe("make-suite"));
+  support::write_file(dir / "Makefile", support::readme_recipe("make-suite"));
   support::write_file(dir / "myprog", "the program under test");
   ASSERT_EQ(mkdir((dir / "t").c_str(), 0777), 0);
   for (int i = 0; i < 12; i++) {
@@ -77,7 +55,7 @@ size_t runs(const support::TempDir& dir) {
 TEST(Recipe, MakeSuiteNamesEachFailure) {
   support::TempDir dir;
   lay_out_suite(dir);
-  support::Outcome got = sh(dir, "make -s -j4");
+  support::Outcome got = run_script(dir, "make -s -j4");
 
   EXPECT_EQ(got.exit_code(), 2);  // make's own status for a failed recipe
   // Tests run in parallel, so their lines may come in any order.
@@ -94,14 +72,15 @@ TEST(Recipe, MakeSuiteNamesEachFailure) {
   EXPECT_EQ(runs(dir), 12u);
 
   // Nothing changed: no test runs, the verdict stands.
-  got = sh(dir, "make -s -j4");
+  got = run_script(dir, "make -s -j4");
   EXPECT_EQ(got.out, "");
   EXPECT_EQ(got.err.find("Failed 3/12 tests\n"), 0u) << got.err;
   EXPECT_EQ(runs(dir), 12u);
 
   // The program under test was rebuilt: every test runs again.
-  touch_later(dir / "myprog");
-  got = sh(dir, "make -s -j4");
+  support::write_file(dir / "myprog", "rebuilt");
+  support::make_newer(dir / "myprog");
+  got = run_script(dir, "make -s -j4");
   EXPECT_EQ(count(got.out, "FAIL: "), 3u);
   EXPECT_EQ(runs(dir), 24u);
 }
@@ -109,31 +88,31 @@ TEST(Recipe, MakeSuiteNamesEachFailure) {
 TEST(Recipe, ListAndRerunTheFailedTests) {
   support::TempDir dir;
   lay_out_suite(dir);
-  sh(dir, "make -s -j4");
+  run_script(dir, "make -s -j4");
   const std::string failed = "t/test3.result\nt/test7.result\nt/test9.result\n";
-  support::Outcome listed = sh(dir, recipe("list-failed"));
+  support::Outcome listed = run_script(dir, support::readme_recipe("list-failed"));
   EXPECT_EQ(listed.out, failed);
   EXPECT_EQ(listed.err, "");
-  EXPECT_EQ(sh(dir, recipe("list-failed-by-text")).out, failed);
+  EXPECT_EQ(run_script(dir, support::readme_recipe("list-failed-by-text")).out, failed);
   // A result that is missing is a failure too; the text match cannot see it.
   ASSERT_EQ(unlink((dir / "t/test5.result").c_str()), 0);
-  EXPECT_EQ(sh(dir, recipe("list-failed")).out,
+  EXPECT_EQ(run_script(dir, support::readme_recipe("list-failed")).out,
             "t/test3.result\nt/test5.result\nt/test7.result\nt/test9.result\n");
-  EXPECT_EQ(sh(dir, recipe("list-failed-by-text")).out, failed);
+  EXPECT_EQ(run_script(dir, support::readme_recipe("list-failed-by-text")).out, failed);
 
   // Fixed, and run again: only the four without a passing result run.
   support::write_file(dir / "fixed", "");
-  support::Outcome rerun = sh(dir, recipe("rerun-failed"));
+  support::Outcome rerun = run_script(dir, support::readme_recipe("rerun-failed"));
   EXPECT_EQ(rerun.exit_code(), 0) << rerun.err;
   EXPECT_EQ(rerun.err.substr(rerun.err.size() - 20), "Passed all 12 tests\n");
   EXPECT_EQ(runs(dir), 16u);
-  EXPECT_EQ(sh(dir, recipe("list-failed")).out, "");
+  EXPECT_EQ(run_script(dir, support::readme_recipe("list-failed")).out, "");
 
   // A file that check reads as passed but whose text differs: the text
   // match is not enough for files not written by run.
   support::write_file(dir / "t/test0.result", "[test-result]\nexit-status = 0\n");
-  EXPECT_EQ(sh(dir, recipe("list-failed")).out, "");
-  EXPECT_EQ(sh(dir, recipe("list-failed-by-text")).out, "t/test0.result\n");
+  EXPECT_EQ(run_script(dir, support::readme_recipe("list-failed")).out, "");
+  EXPECT_EQ(run_script(dir, support::readme_recipe("list-failed-by-text")).out, "t/test0.result\n");
 }
 
 // A test that cannot start must not leave an earlier pass to be read.
@@ -147,7 +126,7 @@ TEST(Recipe, XargsReadsNoStalePass) {
   chmod((dir / "t/b.sh").c_str(), 0755);
   chmod((dir / "t/c.sh").c_str(), 0644);  // cannot be started
   support::write_file(dir / "t/c.sh.result", "[test-result]\nexit-status=0\n");
-  support::Outcome got = sh(dir, recipe("xargs"));
+  support::Outcome got = run_script(dir, support::readme_recipe("xargs"));
   EXPECT_EQ(got.exit_code(), 1);
   EXPECT_NE(got.err.find("Failed to run command: Failed to execute child process "
                          "\xe2\x80\x9ct/c.sh\xe2\x80\x9d (Permission denied)\n"),
@@ -161,10 +140,10 @@ TEST(Recipe, TimeLimitRecordsTheKill) {
   support::TempDir dir;
   support::write_file(dir / "t", "#!/bin/sh\nsleep 5\n");
   chmod((dir / "t").c_str(), 0755);
-  std::string script = recipe("time-limit");
+  std::string script = support::readme_recipe("time-limit");
   script.replace(script.find("timeout 60"), 10, "timeout 1");  // a shorter wait here
   auto start = std::chrono::steady_clock::now();
-  support::Outcome got = sh(dir, script);
+  support::Outcome got = run_script(dir, script);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
   EXPECT_EQ(got.exit_code(), 0);
   EXPECT_EQ(support::read_file(dir / "t.result"), "[test-result]\nexit-status=31744\n");
@@ -178,7 +157,7 @@ TEST(Recipe, KilledRunLeavesNoResult) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   kill(child.pid, SIGTERM);
   support::finish(child);
-  support::Outcome got = sh(dir, "plom-test check t.result");
+  support::Outcome got = run_script(dir, "plom-test check t.result");
   EXPECT_EQ(got.exit_code(), 1);
   EXPECT_EQ(got.err, "Failed to load results t.result: No such file or directory\n");
 }
@@ -187,7 +166,7 @@ TEST(Recipe, LogKeepsBothStreams) {
   support::TempDir dir;
   support::write_file(dir / "t", "#!/bin/sh\necho out\necho err >&2\nexit 2\n");
   chmod((dir / "t").c_str(), 0755);
-  support::Outcome got = sh(dir, recipe("log"));
+  support::Outcome got = run_script(dir, support::readme_recipe("log"));
   EXPECT_EQ(got.exit_code(), 0);
   EXPECT_EQ(got.out + got.err, "");
   EXPECT_EQ(support::read_file(dir / "t.log"), "out\nerr\n");
@@ -205,9 +184,9 @@ TEST(Recipe, ParallelBringsEveryResultBack) {
     support::write_file(dir / ("t/test" + std::to_string(i) + ".sh"),
                         i == 4 ? "exit 1\n" : "exit 0\n");
   support::write_file(dir / "t/test5.result", "[test-result]\nexit-status=256\n");  // stale
-  std::string script = recipe("parallel");
+  std::string script = support::readme_recipe("parallel");
   script.replace(script.find("--sshlogin :,host1,host2"), 24, "--sshlogin :");
-  support::Outcome got = sh(dir, script);
+  support::Outcome got = run_script(dir, script);
   EXPECT_EQ(got.exit_code(), 1);
   EXPECT_EQ(got.err.substr(got.err.rfind("Failed")), "Failed 1/6 tests\n") << got.err;
   for (int i = 0; i < 6; i++)
@@ -217,13 +196,13 @@ TEST(Recipe, ParallelBringsEveryResultBack) {
 // At scale: every result read, the verdict and the per-test lines right.
 TEST(Recipe, MakeSuiteOfTwoThousandTests) {
   support::TempDir dir;
-  support::write_file(dir / "Makefile", recipe("make-suite"));
+  support::write_file(dir / "Makefile", support::readme_recipe("make-suite"));
   support::write_file(dir / "myprog", "");
   ASSERT_EQ(mkdir((dir / "t").c_str(), 0777), 0);
   for (int i = 0; i < 2000; i++)
     support::write_file(dir / ("t/" + std::to_string(i) + ".sh"), i % 100 == 42 ? "exit 1\n" : "");
   auto start = std::chrono::steady_clock::now();
-  support::Outcome got = sh(dir, "make -s -j4");
+  support::Outcome got = run_script(dir, "make -s -j4");
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - start);
   EXPECT_EQ(got.exit_code(), 2);

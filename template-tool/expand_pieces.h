@@ -1,0 +1,13 @@
+// The expander driven as the program drives it, for tests and fuzzing.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Feeds text in pieces of the sizes next_piece gives (at least 1) into a sink
+// of the given capacity, and returns what came out.
+std::string expand_in_pieces(std::string_view text, const std::vector<std::string>& arguments,
+                             const std::function<size_t()>& next_piece, size_t capacity);
