@@ -31,6 +31,7 @@ median() {
   local times=()
   for ((i = 0; i < runs; i++)); do
     local out="$work/$name.$i" start end
+    sync  # earlier outputs still being written back would slow this run
     start=$(date +%s%N)
     "$@" "$out"
     end=$(date +%s%N)
@@ -58,6 +59,7 @@ done
 # The output exists and is not empty, so it is synced before it is replaced.
 times=()
 for ((i = 0; i < runs; i++)); do
+  sync
   start=$(date +%s%N)
   plom_run "$work/plom.out"
   end=$(date +%s%N)
