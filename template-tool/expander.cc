@@ -139,13 +139,9 @@ const char* Expander::settle_with(Scan scan, Names names, const char* begin, con
     bits &= bits - 1;
     if (q < p)
       continue;  // inside a name already replaced
-    if (*q == '\0') {
+    if (*q == '\0' || q >= settled_end) {
       sink.put(literal, q - literal);
-      ended_ = true;
-      return q;
-    }
-    if (q >= settled_end) {
-      sink.put(literal, q - literal);
+      ended_ = *q == '\0';
       return q;
     }
     const Name* name = names.match(q, end - q);

@@ -27,17 +27,16 @@ bool TemplateFile::open(const char* path, GError** error) {
                    errno);
     return false;
   }
-  sized_ = S_ISREG(st.st_mode) && st.st_size > 0;
-  size_ = left_ = sized_ ? static_cast<guint64>(st.st_size) : 0;
+  size_ = left_ = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<guint64>(st.st_size) : 0;
 #ifdef POSIX_FADV_SEQUENTIAL
-  if (sized_)
+  if (size_ > 0)
     posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
   return true;
 }
 
 gssize TemplateFile::read(char* buffer, gsize size, GError** error) {
-  if (sized_) {
+  if (size_ > 0) {
     if (left_ == 0)
       return 0;
     if (size > left_)
@@ -46,14 +45,14 @@ gssize TemplateFile::read(char* buffer, gsize size, GError** error) {
   for (;;) {
     const ssize_t n = ::read(fd_, buffer, size);
     if (n >= 0) {
-      if (sized_)
+      if (size_ > 0)
         left_ = n == 0 ? 0 : left_ - static_cast<guint64>(n);
       return n;
     }
     if (errno == EINTR)
       continue;
     set_file_error(error, path_,
-                   sized_ ? "Failed to read from file \xe2\x80\x9c%s\xe2\x80\x9d: %s"
+                   size_ > 0 ? "Failed to read from file \xe2\x80\x9c%s\xe2\x80\x9d: %s"
                           : "Error reading file \xe2\x80\x9c%s\xe2\x80\x9d: %s",
                    errno);
     return -1;

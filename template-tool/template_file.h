@@ -19,7 +19,6 @@ class TemplateFile {
  private:
   const char* path_ = nullptr;
   int fd_ = -1;
-  bool sized_ = false;  // a regular file read up to its size when opened
-  guint64 size_ = 0;
+  guint64 size_ = 0;  // a regular file's size when opened: read up to there
   guint64 left_ = 0;
 };
