@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include "bits.h"
+
 Sink::Sink(size_t capacity, Flush flush, void* context)
     : buffer_(static_cast<char*>(g_malloc(capacity + kSlack))),
       capacity_(capacity),
@@ -89,7 +91,7 @@ const char* Expander::settle_with(Scan scan, Names names, const char* begin, con
       uint64_t bits = scan.copy_and_mask(block, out + (block - literal));
       const char* next = block + 64;
       while (bits != 0) {
-        const char* q = block + __builtin_ctzll(bits);
+        const char* q = block + lowest_set_bit(bits);
         bits &= bits - 1;
         if (*q == '\0' || q >= settled_end) {
           sink.finish_at(out + (q - literal));
@@ -135,7 +137,7 @@ const char* Expander::settle_with(Scan scan, Names names, const char* begin, con
     }
     if (bits == 0)
       break;
-    const char* q = block + __builtin_ctzll(bits);
+    const char* q = block + lowest_set_bit(bits);
     bits &= bits - 1;
     if (q < p)
       continue;  // inside a name already replaced

@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include "bits.h"
+
 NameTable::NameTable(const char* const* arguments, size_t count) {
   for (size_t size = 0; size < 8; size++) {
     unsigned char mask[8] = {};
@@ -15,7 +17,7 @@ NameTable::NameTable(const char* const* arguments, size_t count) {
   slots_ = g_new0(Slot, slots);
   lookup_.slots_ = slots_;
   lookup_.slot_mask_ = slots - 1;
-  lookup_.slot_shift_ = 64 - __builtin_ctzll(slots);
+  lookup_.slot_shift_ = 64 - lowest_set_bit(slots);
   lookup_.head_masks_ = head_masks_;
 
   names_ = g_new(Name, count > 0 ? count : 1);
