@@ -11,13 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <grp.h>
-
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "expect.h"
+#include "nobody.h"
 #include "process.h"
 #include "tempdir.h"
 
@@ -73,9 +72,7 @@ bool enter(Condition condition) {
     case Condition::kNone:
       return true;
     case Condition::kUnprivileged:
-      if (geteuid() != 0)
-        return true;
-      return setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
+      return support::become_nobody();
     case Condition::kFullDisk:
     case Condition::kReadOnly: {
       // A mount of our own, seen by this process only.
@@ -98,20 +95,10 @@ struct Result {
   Files left;
 };
 
-// A copy of program that anyone may run: the build tree may be in a
-// directory that nobody else can enter, such as root's home.
-std::string runnable_by_all(const support::TempDir& where, const char* program) {
-  const std::string copy = where / "program";
-  support::write_file(copy, support::read_file(program).value_or(""));
-  chmod(where.path().c_str(), 0755);
-  chmod(copy.c_str(), 0755);
-  return copy;
-}
-
 Result run_case(const ErrorCase& c, const char* program) {
   support::TempDir bin;
   const std::string runnable =
-      c.condition == Condition::kUnprivileged ? runnable_by_all(bin, program) : program;
+      c.condition == Condition::kUnprivileged ? support::runnable_by_all(bin, program) : program;
   support::TempDir dir;
   chmod(dir.path().c_str(), 0777);
   support::lay_out(dir, c.before);

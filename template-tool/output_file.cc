@@ -109,9 +109,11 @@ bool OutputFile::open(const char* path, GError** error) {
   return true;
 }
 
+// Whether the reservation succeeds matters not: commit() cuts the file back
+// to what was written either way.
 void OutputFile::expect(guint64 size) {
-  if (size > 0 && fallocate(fd_, 0, 0, static_cast<off_t>(size)) == 0)
-    reserved_ = size;
+  if (size > 0)
+    fallocate(fd_, 0, 0, static_cast<off_t>(size));
 }
 
 void OutputFile::write(const char* data, gsize size) {
@@ -135,8 +137,18 @@ bool OutputFile::commit(GError** error) {
     discard();
     return false;
   }
-  // Room reserved beyond the end is given back.
-  if (written_ < reserved_ && ftruncate(fd_, static_cast<off_t>(written_)) != 0) {
+  // Room reserved beyond the end is given back. A reservation that failed
+  // for want of room may have grown the file part of the way all the same
+  // (ext4 keeps what it got), so the file's size decides, not the outcome.
+  struct stat st;
+  if (fstat(fd_, &st) != 0) {
+    set_file_error(error, temp_,
+                   "Failed to write file \xe2\x80\x9c%s\xe2\x80\x9d: fstat() failed: %s", errno);
+    discard();
+    return false;
+  }
+  if (static_cast<guint64>(st.st_size) > written_ &&
+      ftruncate(fd_, static_cast<off_t>(written_)) != 0) {
     set_file_error(error, temp_,
                    "Failed to write file \xe2\x80\x9c%s\xe2\x80\x9d: ftruncate() failed: %s",
                    errno);

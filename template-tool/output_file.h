@@ -17,7 +17,8 @@ class OutputFile {
   // the process.
   bool open(const char* path, GError** error);
   // Reserves room for about size bytes, as a hint (the file system may
-  // ignore it): the output then takes less work to write.
+  // ignore it, or grant part of it): the output then takes less work to
+  // write. Whatever it reserved, the output holds only what was written.
   void expect(guint64 size);
   // Appends to the temporary file. After a failure later writes do nothing
   // and commit() reports the first failure.
@@ -36,7 +37,6 @@ class OutputFile {
   int fd_ = -1;
   bool created_ = false;  // the temporary file exists
   bool sync_ = false;
-  guint64 reserved_ = 0;  // the file's size after expect()
   guint64 written_ = 0;
   GError* error_ = nullptr;
 };
