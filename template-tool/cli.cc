@@ -42,16 +42,19 @@ int template_main(int argc, char** argv) {
     report("load template", template_path, error);
     return 1;
   }
+  // Everything the expansion needs is allocated before the temporary file
+  // exists: when memory runs out, GLib ends the process without a chance to
+  // remove it.
+  OutputFile output;
+  Expander expander(argv + 3, static_cast<size_t>(argc - 3));
+  Sink sink(kPiece, write_to, &output);
   // The template is read through its open descriptor and the output is
   // renamed into place only at the end, so both may be the same file.
-  OutputFile output;
   if (!output.open(output_path, &error)) {
     report("write output", output_path, error);
     return 1;
   }
   output.expect(input.size());
-  Expander expander(argv + 3, static_cast<size_t>(argc - 3));
-  Sink sink(kPiece, write_to, &output);
   while (got > 0 && expander.feed(piece, static_cast<size_t>(got), sink) && !output.failed()) {
     got = input.read(piece, kPiece, &error);
     if (got < 0) {

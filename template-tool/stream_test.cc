@@ -117,6 +117,38 @@ TEST(Stream, LargeTemplateUnderAMemoryLimit) {
   EXPECT_EQ(seen, lines * expanded_line.size());
 }
 
+// Whatever allocation fails, it fails before the temporary file exists.
+TEST(Stream, RunningOutOfMemoryLeavesNothing) {
+  if (sanitized())
+    GTEST_SKIP() << "the sanitizer reserves more address space than the limit";
+  support::TempDir dir;
+  const std::string text = big_template(1 << 20);
+  support::write_file(dir / "t", text);
+  std::vector<std::string> args = {"t", "o"};
+  args.insert(args.end(), kBigArguments.begin(), kBigArguments.end());
+  std::vector<std::string_view> arguments(kBigArguments.begin(), kBigArguments.end());
+  const std::string expanded = expand_model(text, arguments);
+  for (rlim_t limit = 3 << 20; limit <= 12 << 20; limit += 32 << 10) {
+    support::write_file(dir / "o", "old");
+    support::Launch launch = support::launch_in(dir.path(), PLOM_TEMPLATE_BIN, args);
+    launch.in_child = [limit] {
+      const struct rlimit rlimit = {limit, limit};
+      return setrlimit(RLIMIT_AS, &rlimit) == 0;
+    };
+    support::Outcome got = support::run(launch);
+    const std::string where = std::to_string(limit >> 10) + " KiB";
+    if (got.exit_code() == 0) {
+      EXPECT_TRUE(support::read_file(dir / "o") == expanded) << where;
+    } else {
+      EXPECT_EQ(support::read_file(dir / "o"), "old") << where << ": " << got.err;
+    }
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"o", "t"})) << where << ": " << got.err;
+    if (limit == 12 << 20) {
+      EXPECT_EQ(got.exit_code(), 0) << got.err;
+    }
+  }
+}
+
 struct SignalCase {
   const char* name;
   int signal_number;
