@@ -17,20 +17,37 @@ namespace {
 // The temporary file that a terminating signal must remove first.
 const char* volatile signal_removes = nullptr;
 
-const int kSignals[] = {SIGHUP, SIGINT, SIGTERM};
-
 void remove_and_end(int signal_number) {
   const char* path = signal_removes;
   if (path)
     unlink(path);
-  signal(signal_number, SIG_DFL);
-  raise(signal_number);  // delivered once this handler returns
+  struct sigaction fall_back = {};
+  fall_back.sa_handler = SIG_DFL;
+  sigaction(signal_number, &fall_back, nullptr);
+  raise(signal_number);  // delivered, and acted on as by default, once this returns
 }
+
+// Every signal that ends the process by default and comes from outside it,
+// with the real-time signals below. Those a fault of its own raises
+// (SIGSEGV, SIGBUS, SIGABRT, ...) are left alone, and so is SIGXFSZ, which
+// main() ignores.
+const int kTerminating[] = {
+    SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2, SIGIO, SIGPROF,
+    SIGVTALRM, SIGXCPU,
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
 
 sigset_t terminating_signals() {
   sigset_t set;
   sigemptyset(&set);
-  for (int s : kSignals)
+  for (int s : kTerminating)
+    sigaddset(&set, s);
+  for (int s = SIGRTMIN; s <= SIGRTMAX; s++)
     sigaddset(&set, s);
   return set;
 }
@@ -40,9 +57,10 @@ void catch_terminating_signals() {
   struct sigaction action = {};
   action.sa_handler = remove_and_end;
   action.sa_mask = terminating_signals();
-  for (int s : kSignals) {
+  for (int s = 1; s < NSIG; s++) {
     struct sigaction old;
-    if (sigaction(s, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
+    if (sigismember(&action.sa_mask, s) == 1 && sigaction(s, nullptr, &old) == 0 &&
+        old.sa_handler != SIG_IGN)
       sigaction(s, &action, nullptr);
   }
 }

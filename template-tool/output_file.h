@@ -13,8 +13,9 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   // Creates the temporary file (mode 0666 less the umask). Until it is
-  // renamed or removed, SIGHUP, SIGINT and SIGTERM remove it before they end
-  // the process.
+  // renamed or removed, every signal that would end the process from
+  // outside (SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, the real-time
+  // signals, ...) removes it first, then ends the process as it would have.
   bool open(const char* path, GError** error);
   // Reserves room for about size bytes, as a hint (the file system may
   // ignore it, or grant part of it): the output then takes less work to

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -155,19 +156,63 @@ struct SignalCase {
   bool ignored;  // as nohup leaves SIGHUP: the expansion goes on
 };
 
+// Every signal that ends a process by default and is sent from outside it.
 const SignalCase kSignalCases[] = {
     {"Hangup", SIGHUP, false},
     {"Interrupt", SIGINT, false},
+    {"Quit", SIGQUIT, false},
+    {"BrokenPipe", SIGPIPE, false},
+    {"Alarm", SIGALRM, false},
     {"Terminate", SIGTERM, false},
+    {"User1", SIGUSR1, false},
+    {"User2", SIGUSR2, false},
+    {"InputOutput", SIGIO, false},
+    {"Profiling", SIGPROF, false},
+    {"VirtualAlarm", SIGVTALRM, false},
+    {"CpuLimit", SIGXCPU, false},
+    {"PowerFailure", SIGPWR, false},
+    {"FirstRealTime", SIGRTMIN, false},
+    {"LastRealTime", SIGRTMAX, false},
     {"IgnoredHangup", SIGHUP, true},
+    {"IgnoredRealTime", SIGRTMIN + 3, true},
 };
 
 void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
 
+// Where a core file would land in the directory of the process, cores are
+// allowed, so that a signal that dumps core by default is seen to do so.
+bool allow_cores() {
+  const std::string pattern = support::read_file("/proc/sys/kernel/core_pattern").value_or("/");
+  struct rlimit limit;
+  if (pattern.find_first_of("/|") != std::string::npos || getrlimit(RLIMIT_CORE, &limit) != 0)
+    return true;
+  limit.rlim_cur = limit.rlim_max;
+  return setrlimit(RLIMIT_CORE, &limit) == 0;
+}
+
+// How a process that leaves the signal to its default action ends.
+int ended_by_default(int signal_number) {
+  support::TempDir dir;
+  support::Launch launch = support::launch_in(dir.path(), "/bin/sh", {"-c", "exec sleep 10"});
+  launch.in_child = allow_cores;
+  support::Child child = support::start(launch);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  kill(child.pid, signal_number);
+  return support::finish(child).wait_status;
+}
+
+std::vector<std::string> without_cores(std::vector<std::string> names) {
+  names.erase(std::remove_if(names.begin(), names.end(),
+                             [](const std::string& name) { return name.rfind("core", 0) == 0; }),
+              names.end());
+  return names;
+}
+
 class StreamSignal : public testing::TestWithParam<SignalCase> {};
 
 // The template is a FIFO fed by the test, so the program is caught midway,
-// with its temporary file beside the output.
+// with its temporary file beside the output. It ends as a program that left
+// the signal alone would end, core and all, with only the old output left.
 TEST_P(StreamSignal, Cleanup) {
   const SignalCase& c = GetParam();
   support::TempDir dir;
@@ -177,6 +222,8 @@ TEST_P(StreamSignal, Cleanup) {
   const int signal_number = c.signal_number;
   if (c.ignored)
     launch.in_child = [signal_number] { return signal(signal_number, SIG_IGN) != SIG_ERR; };
+  else
+    launch.in_child = allow_cores;
   support::Child child = support::start(launch);
 
   void (*old_pipe)(int) = signal(SIGPIPE, SIG_IGN);
@@ -204,9 +251,13 @@ TEST_P(StreamSignal, Cleanup) {
   } else {
     EXPECT_TRUE(WIFSIGNALED(got.wait_status) && WTERMSIG(got.wait_status) == c.signal_number)
         << "wait status " << got.wait_status;
+    // AddressSanitizer turns core dumps off by itself.
+    const int core = sanitized() ? 0x80 : 0;
+    EXPECT_EQ(got.wait_status & ~core, ended_by_default(c.signal_number) & ~core);
     EXPECT_EQ(support::read_file(dir / "o"), "old");
   }
-  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"o", "t"}));
+  EXPECT_EQ(got.err, "");
+  EXPECT_EQ(without_cores(dir.entries()), (std::vector<std::string>{"o", "t"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(, StreamSignal, testing::ValuesIn(kSignalCases),
