@@ -1,3 +1,5 @@
+#include <csignal>
+
 #include "cli.h"
 #include "result_file.h"
 
@@ -17,6 +19,11 @@ int run(int argc, char** argv) {
     report("Failed to run command: %s\n", error->message);
     return 1;
   }
+  // Past a file-size limit the write, and the message, then fail with EFBIG
+  // instead of SIGXFSZ ending us with the temporary file left. Only now that
+  // the test has ended: an ignored signal is inherited across exec and
+  // would change how the test runs.
+  signal(SIGXFSZ, SIG_IGN);
   result_file_write(argv[2], wait_status, &error);
   if (error) {
     report("Failed to write results: %s\n", error->message);

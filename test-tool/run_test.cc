@@ -1,6 +1,7 @@
 // plom-test run, end to end through the built program.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include "expect.h"
 #include "nodes.h"
 #include "process.h"
+#include "recipes.h"
 #include "tempdir.h"
 
 namespace {
@@ -175,6 +177,44 @@ TEST(Run, ResultPathWithNonAsciiBytes) {
   EXPECT_EQ(got.exit_code(), 0);
   EXPECT_EQ(got.err, "");
   EXPECT_EQ(support::read_file(dir / name), recorded(512));
+}
+
+// Past a file-size limit the result cannot be written: that is reported,
+// the earlier result stays, and no temporary file is left.
+TEST(Run, FileSizeLimit) {
+  support::TempDir dir;
+  support::write_file(dir / "r", recorded(0));
+  // The messages go through a pipe, which the limit does not apply to.
+  support::Outcome got = support::run_script(
+      dir, "(ulimit -f 0; plom-test run r true; echo \"status $?\") 2>&1 | cat >&2");
+  EXPECT_TRUE(support::matches("Failed to write results: Failed to write file \xe2\x80\x9c"
+                               "r.XXXXXX\xe2\x80\x9d: write() failed: File too large\n"
+                               "status 1\n",
+                               got.err))
+      << got.err;
+  EXPECT_EQ(support::read_file(dir / "r"), recorded(0));
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"r"});
+}
+
+// The test command starts with the signals ignored that its caller ignores,
+// and no others: run ignores SIGXFSZ only once the test has ended. (GLib's
+// spawn puts SIGHUP, SIGINT, SIGTERM, SIGPIPE and SIGCHLD back to their
+// default actions in the child, so those are not tried.)
+TEST(Run, TestInheritsIgnoredSignals) {
+  for (int ignored : {0, SIGQUIT, SIGXFSZ}) {
+    support::TempDir dir;
+    auto launch = [&](const std::string& program, const std::vector<std::string>& args) {
+      support::Launch launch = support::launch_in(dir.path(), program, args);
+      launch.in_child = [ignored] { return ignored == 0 || signal(ignored, SIG_IGN) != SIG_ERR; };
+      return support::run(launch);
+    };
+    const std::vector<std::string> show = {"/bin/grep", "SigIgn", "/proc/self/status"};
+    support::Outcome direct = launch(show[0], {show[1], show[2]});
+    ASSERT_EQ(direct.exit_code(), 0) << direct.err;
+    support::Outcome got = launch(PLOM_TEST_BIN, {"run", "r", show[0], show[1], show[2]});
+    EXPECT_EQ(got.exit_code(), 0) << got.err;
+    EXPECT_EQ(got.out, direct.out) << "caller ignores signal " << ignored;
+  }
 }
 
 // A device, FIFO or socket at the result path is left alone, even for root;
