@@ -65,20 +65,9 @@ TEST(Stream, EndlessZerosGiveAnEmptyOutputAtOnce) {
   EXPECT_EQ(support::read_file(dir / "o"), "");
 }
 
-bool sanitized() {
-#if defined(__SANITIZE_ADDRESS__)
-  return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  return true;
-#endif
-#endif
-  return false;
-}
-
 // Memory stays the same whatever the template's size.
 TEST(Stream, LargeTemplateUnderAMemoryLimit) {
-  if (sanitized())
+  if (support::sanitized())
     GTEST_SKIP() << "the sanitizer reserves more address space than the limit";
   support::TempDir dir;
   const std::string line = "line with @X@ in it\n";
@@ -120,7 +109,7 @@ TEST(Stream, LargeTemplateUnderAMemoryLimit) {
 
 // Whatever allocation fails, it fails before the temporary file exists.
 TEST(Stream, RunningOutOfMemoryLeavesNothing) {
-  if (sanitized())
+  if (support::sanitized())
     GTEST_SKIP() << "the sanitizer reserves more address space than the limit";
   support::TempDir dir;
   const std::string text = big_template(1 << 20);
@@ -252,7 +241,7 @@ TEST_P(StreamSignal, Cleanup) {
     EXPECT_TRUE(WIFSIGNALED(got.wait_status) && WTERMSIG(got.wait_status) == c.signal_number)
         << "wait status " << got.wait_status;
     // AddressSanitizer turns core dumps off by itself.
-    const int core = sanitized() ? 0x80 : 0;
+    const int core = support::sanitized() ? 0x80 : 0;
     EXPECT_EQ(got.wait_status & ~core, ended_by_default(c.signal_number) & ~core);
     EXPECT_EQ(support::read_file(dir / "o"), "old");
   }

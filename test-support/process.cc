@@ -95,4 +95,15 @@ Outcome run(const Launch& launch) {
   return finish(child);
 }
 
+bool sanitized() {
+#if defined(__SANITIZE_ADDRESS__)
+  return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  return true;
+#endif
+#endif
+  return false;
+}
+
 }  // namespace support

@@ -45,4 +45,9 @@ Child start(const Launch& launch);
 Outcome finish(Child& child);
 Outcome run(const Launch& launch);
 
+// Whether this build, the programs' as much as the tests', runs under
+// AddressSanitizer: programs then start several times slower and reserve
+// terabytes of address space.
+bool sanitized();
+
 }  // namespace support
