@@ -207,6 +207,37 @@ TEST(Expand, ManyNamesAgreeWithPlainMethod) {
   }
 }
 
+// Stretches where looking names up forwards costs little alternate with
+// stretches where it costs much, so that the expansion turns backwards in
+// the middle of pieces and forwards again later.
+TEST(Expand, TurningBackwardsAndForwardsAgain) {
+  std::mt19937 random(7);
+  auto pick = [&random](size_t low, size_t high) {
+    return std::uniform_int_distribution<size_t>(low, high)(random);
+  };
+  std::vector<std::string> owned;
+  for (int i = 0; i < 40; i++)
+    owned.push_back("@N" + std::to_string(i * 7) + "@=" + std::string(i % 5, 'v'));
+  std::string text;
+  while (text.size() < (3 << 19)) {
+    const bool costly = pick(0, 1) == 0;
+    const size_t stretch_end = text.size() + pick(1, 200000);
+    while (text.size() < stretch_end) {
+      if (costly)
+        text += std::string(pick(1, 40), '@') + "N" + std::to_string(pick(0, 300));
+      else
+        text += "plain words and @N" + std::to_string(pick(0, 300)) + "@ more\n";
+    }
+  }
+  std::vector<std::string_view> arguments(owned.begin(), owned.end());
+  const std::string want = expand_model(text, arguments);
+  for (size_t largest_piece : {size_t{100}, size_t{70000}, size_t{300000}}) {
+    auto next_piece = [&] { return pick(1, largest_piece); };
+    EXPECT_EQ(expand_in_pieces(text, owned, next_piece, 1 << 16), want)
+        << "pieces up to " << largest_piece;
+  }
+}
+
 TEST(Expand, ValueLargerThanTheSink) {
   const std::string value(1000, 'v');
   const std::string argument = "@=" + value;

@@ -33,9 +33,11 @@ void Sink::put_past_end(const char* data, size_t size) {
 namespace {
 
 // Forwards is given up when the look-ups cost more than one step for this
-// many bytes passed, beyond a little to begin with.
-constexpr size_t kBytesPerStep = 4;
-constexpr size_t kFirstSteps = 1024;
+// many bytes passed, beyond a little to begin with; the text is then read
+// backwards for a while before forwards is tried again.
+constexpr ptrdiff_t kBytesPerStep = 4;
+constexpr ptrdiff_t kFirstSteps = 1024;
+constexpr size_t kBackwardsBytes = 256 << 10;
 // Backwards, the text is read in stretches of this many lanes of at least
 // this many bytes (and twice the longest name).
 constexpr size_t kLanes = 4;
@@ -51,6 +53,7 @@ Expander::Expander(const char* const* arguments, size_t count, Way way)
       stops_.add(static_cast<unsigned char>(byte));
   }
   longest_ = names_.longest() > 0 ? names_.longest() : 1;
+  credit_ = kFirstSteps;
   // At rest fewer than longest_ bytes are held; a piece adds fewer again.
   held_ = static_cast<char*>(g_malloc(2 * longest_));
   forwards_ = way == Way::kChoose && stops_.count() <= 16;
@@ -89,7 +92,7 @@ bool Expander::can_go_backwards() {
 const char* Expander::settle(const char* begin, const char* until, const char* end,
                              bool at_end, Sink& sink) {
   const char* p = begin;
-  if (forwards_) {
+  if (forwards_ && backwards_left_ == 0) {
     too_costly_ = false;
 #if PLOM_SSE2
     if (stops_.count() <= 2)
@@ -107,8 +110,16 @@ const char* Expander::settle(const char* begin, const char* until, const char* e
 #endif
     if (!too_costly_)
       return p;
+    backwards_left_ = kBackwardsBytes;
   }
-  return settle_backwards(p, until, end, at_end, sink);
+  const char* stop = settle_backwards(p, until, end, at_end, sink);
+  if (forwards_) {
+    const size_t done = static_cast<size_t>(stop - p);
+    backwards_left_ = done < backwards_left_ ? backwards_left_ - done : 0;
+    if (backwards_left_ == 0)
+      credit_ = kFirstSteps;
+  }
+  return stop;
 }
 
 template <typename Scan>
@@ -118,12 +129,20 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
   const char* settled_end = at_end ? end
                             : static_cast<size_t>(end - begin) >= longest_ ? end - longest_ + 1
                                                                            : begin;
-  // The steps the look-ups took, and how many they may take by a candidate.
+  // The steps the look-ups took, and how many they may take by a candidate:
+  // what is left from before and what the bytes passed earn.
   size_t steps = 0;
+  const ptrdiff_t credit = credit_;
   const bool may_give_up = !backwards_failed_;
   auto costly = [&](const char* q) {
-    return may_give_up && steps > kFirstSteps + static_cast<size_t>(q - begin) / kBytesPerStep &&
+    return may_give_up &&
+           static_cast<ptrdiff_t>(steps) > credit + (q - begin) / kBytesPerStep &&
            can_go_backwards();
+  };
+  auto leave = [&](const char* stop) {
+    credit_ = std::min(kFirstSteps,
+                       credit + (stop - begin) / kBytesPerStep - static_cast<ptrdiff_t>(steps));
+    return stop;
   };
   const char* literal = begin;
   if constexpr (Scan::kCopies) {
@@ -149,7 +168,7 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
           sink.finish_at(out + (q - literal));
           ended_ = *q == '\0';
           too_costly_ = !ended_ && q < settled_end;
-          return q;
+          return leave(q);
         }
         const Name* name = tree_.match(q, end, steps);
         if (!name)
@@ -198,7 +217,7 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
       sink.put(literal, q - literal);
       ended_ = *q == '\0';
       too_costly_ = !ended_ && q < settled_end;
-      return q;
+      return leave(q);
     }
     const Name* name = tree_.match(q, end, steps);
     if (!name)
@@ -208,9 +227,9 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
     p = literal = q + name->size;
   }
   if (p >= until)
-    return p;  // a name ended at or beyond until
+    return leave(p);  // a name ended at or beyond until
   sink.put(literal, until - literal);
-  return until;
+  return leave(until);
 }
 
 // The same backwards: stretch by stretch, the positions at which names start

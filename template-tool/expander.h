@@ -109,6 +109,8 @@ class Expander {
   bool forwards_;       // whether forwards is worth trying
   bool backwards_failed_ = false;  // memory ran out: forwards at any cost
   bool too_costly_ = false;        // the last forward settling gave up
+  ptrdiff_t credit_;               // steps forwards may take beyond what bytes earn
+  size_t backwards_left_ = 0;      // bytes to go backwards before forwards again
   size_t longest_;  // the longest name, at least 1
   char* held_;      // bytes that might begin a name continued in the next piece
   size_t held_size_ = 0;

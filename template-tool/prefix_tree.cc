@@ -69,7 +69,6 @@ void PrefixTree::build(const NameList& names) {
   }
 
   // Every node but the root is the target of one edge.
-  nodes_ = g_new0(Node, nodes);
   edges_ = g_new0(Edge, nodes);
   size_t label_bytes = 0;
   for (uint32_t v = 1; v < nodes; v++)
@@ -82,18 +81,21 @@ void PrefixTree::build(const NameList& names) {
   slot_mask_ = slots - 1;
   slot_shift_ = 64 - lowest_set_bit(slots);
   char* next_label = labels_;
-  for (uint32_t v = 0; v < nodes; v++)
-    nodes_[v] = {built[v].name, 0};
   for (uint32_t v = 1; v < nodes; v++) {
     const uint32_t u = built[v].parent;
     const char* spelling = names[built[v].spelt_by].bytes;
     const uint32_t from = built[u].depth;
     const uint32_t size = built[v].depth - from - 1;
     memcpy(next_label, spelling + from + 1, size);
-    edges_[v] = {next_label, size, v};
+    Edge& edge = edges_[v];
+    memcpy(&edge.head, next_label, 8);
+    edge.mask = size >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * size)) - 1;
+    edge.label = next_label;
+    edge.size |= size;
+    edge.name = built[v].name;
     next_label += size + 8;
     const unsigned char byte = static_cast<unsigned char>(spelling[from]);
-    nodes_[u].branches = 1;
+    edges_[u].size |= kBranches;
     if (u == 0) {
       root_[byte] = v;
       continue;
@@ -107,7 +109,6 @@ void PrefixTree::build(const NameList& names) {
 }
 
 PrefixTree::~PrefixTree() {
-  g_free(nodes_);
   g_free(edges_);
   g_free(labels_);
   g_free(slots_);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "names.h"
 
@@ -20,56 +21,52 @@ class PrefixTree {
   // Of the names that the text at p begins with and that end by end, the
   // one listed first, or nullptr. Adds to work what the look-up cost, in
   // steps of about one edge or eight bytes compared.
-  const Name* match(const char* p, const char* end, size_t& work) const {
+  __attribute__((always_inline)) const Name* match(const char* p, const char* end,
+                                                  size_t& work) const {
     uint32_t e = root_[static_cast<unsigned char>(*p)];
     const Name* best = nullptr;
     const char* at = p + 1;
     while (e != 0) {
       const Edge& edge = edges_[e];
-      if (edge.size > static_cast<size_t>(end - at) || !same(at, edge.label, edge.size, end))
+      const size_t size = edge.size & ~kBranches;
+      const size_t left = static_cast<size_t>(end - at);
+      if (size > left)
         break;
-      at += edge.size;
-      work += 1 + edge.size / 8;
-      const Node& node = nodes_[edge.target];
+      work += 1 + size / 8;
+      if (left >= 8 && size <= 8 ? ((load(at) ^ edge.head) & edge.mask) != 0
+                                 : !same(at, edge.label, size))
+        break;
+      at += size;
       // Below a name are only names listed before it: the deepest wins.
-      if (node.name >= 0)
-        best = &(*names_)[static_cast<size_t>(node.name)];
-      if (!node.branches || at == end)
+      if (edge.name >= 0)
+        best = &(*names_)[static_cast<size_t>(edge.name)];
+      if (!(edge.size & kBranches) || at == end)
         break;
-      e = find(edge.target, static_cast<unsigned char>(*at++));
+      e = find(e, static_cast<unsigned char>(*at++));
     }
     return best;
   }
 
  private:
-  struct Node {
-    int32_t name;       // the name ending here, or -1
-    uint32_t branches;  // whether edges leave it
-  };
+  // The edge into a node other than the root, numbered as the node.
   struct Edge {
-    const char* label;  // the bytes after the first, padded with eight more
-    uint32_t size;
-    uint32_t target;
+    uint64_t head;      // the label's first eight bytes, zero past its end
+    uint64_t mask;      // the bits of those that are the label's
+    const char* label;  // the bytes after the first
+    uint32_t size;      // the label's, | kBranches when edges leave the node
+    int32_t name;       // the name ending at the node, or -1
   };
+  static constexpr uint32_t kBranches = 1u << 31;
 
   static uint64_t load(const char* p) {
     uint64_t word;
     __builtin_memcpy(&word, p, sizeof word);
     return word;
   }
-  // Whether the size bytes at at are label's; the text ends at end.
-  static bool same(const char* at, const char* label, size_t size, const char* end) {
-    if (size <= 8 && end - at >= 8) {
-      const uint64_t mask = size == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * size)) - 1;
-      return ((load(at) ^ load(label)) & mask) == 0;
-    }
-    if (size < 8) {
-      for (size_t i = 0; i < size; i++) {
-        if (at[i] != label[i])
-          return false;
-      }
-      return true;
-    }
+  // Whether the size bytes at at are label's.
+  static bool same(const char* at, const char* label, size_t size) {
+    if (size < 8)
+      return memcmp(at, label, size) == 0;
     for (size_t i = 0; i + 8 < size; i += 8) {
       if (load(at + i) != load(label + i))
         return false;
@@ -90,8 +87,7 @@ class PrefixTree {
   }
 
   const NameList* names_ = nullptr;
-  Node* nodes_ = nullptr;
-  Edge* edges_ = nullptr;  // from 1
+  Edge* edges_ = nullptr;
   char* labels_ = nullptr;
   uint32_t root_[256] = {};  // the edge leaving the root with each byte
   // The other edges: (node << 8 | byte) << 32 | edge, 0 when free.

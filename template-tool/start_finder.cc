@@ -230,6 +230,7 @@ size_t StartFinder::find(const char* begin, const char* end, const char* text_en
 template <int kLanes>
 size_t StartFinder::find_in_lanes(const char* begin, const char* end, const char* text_end,
                                   Start* out, const char** nul) const {
+  static_assert(kLanes == 1 || kLanes == 4, "one lane or four");
   const uint32_t* const table = table_;
   const uint8_t* const classes = classes_;
   const uint32_t limit = match_limit_;
@@ -237,7 +238,7 @@ size_t StartFinder::find_in_lanes(const char* begin, const char* end, const char
   auto reach = [&](const char* lane_end) {
     return static_cast<size_t>(text_end - lane_end) > longest_ ? lane_end + longest_ : text_end;
   };
-  auto step = [&](uint32_t state, const char* p) {
+  auto step = [table, classes](uint32_t state, const char* p) {
     return table[state + classes[static_cast<unsigned char>(*p)]];
   };
 
@@ -252,11 +253,11 @@ size_t StartFinder::find_in_lanes(const char* begin, const char* end, const char
     found[i] = out + i * lane_size;
     state[i] = root_state_;
   }
-  auto note = [&](int i, const char* p) {
-    if (state[i] == 0)
+  auto note = [&](int i, uint32_t s, const char* p) {
+    if (s == 0)
       nuls[i] = p;
     else
-      *found[i]++ = {static_cast<uint32_t>(p - begin), row_name_[state[i] >> shift_]};
+      *found[i]++ = {static_cast<uint32_t>(p - begin), row_name_[s >> shift_]};
   };
   for (int i = 0; i < kLanes - 1; i++) {
     const char* lane_end = lanes[i] + lane_size;
@@ -267,18 +268,37 @@ size_t StartFinder::find_in_lanes(const char* begin, const char* end, const char
   for (const char* p = reach(end); p-- > rest;) {
     state[kLanes - 1] = step(state[kLanes - 1], p);
     if (p < end && state[kLanes - 1] < limit)
-      note(kLanes - 1, p);
+      note(kLanes - 1, state[kLanes - 1], p);
   }
-  for (size_t k = lane_size; k-- > 0;) {
-    bool any = false;
-    for (int i = 0; i < kLanes; i++) {
-      state[i] = step(state[i], lanes[i] + k);
-      any |= state[i] < limit;
+  if constexpr (kLanes == 1) {
+    uint32_t s0 = state[0];
+    for (const char* p = rest; p-- > begin;) {
+      s0 = step(s0, p);
+      if (__builtin_expect(s0 < limit, 0))
+        note(0, s0, p);
     }
-    if (__builtin_expect(any, 0)) {
-      for (int i = 0; i < kLanes; i++) {
-        if (state[i] < limit)
-          note(i, lanes[i] + k);
+  } else {
+    // The states in registers, not in an array: each lane's next lookup
+    // waits only for its own last.
+    const char* const p0 = lanes[0];
+    const char* const p1 = lanes[1];
+    const char* const p2 = lanes[2];
+    const char* const p3 = lanes[3];
+    uint32_t s0 = state[0], s1 = state[1], s2 = state[2], s3 = state[3];
+    for (size_t k = lane_size; k-- > 0;) {
+      s0 = step(s0, p0 + k);
+      s1 = step(s1, p1 + k);
+      s2 = step(s2, p2 + k);
+      s3 = step(s3, p3 + k);
+      if (__builtin_expect((s0 < limit) | (s1 < limit) | (s2 < limit) | (s3 < limit), 0)) {
+        if (s0 < limit)
+          note(0, s0, p0 + k);
+        if (s1 < limit)
+          note(1, s1, p1 + k);
+        if (s2 < limit)
+          note(2, s2, p2 + k);
+        if (s3 < limit)
+          note(3, s3, p3 + k);
       }
     }
   }
