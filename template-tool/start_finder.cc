@@ -8,8 +8,6 @@
 namespace {
 
 constexpr uint32_t kNone = UINT32_MAX;
-// Past this the transitions are looked up in the tree instead of a table.
-constexpr size_t kMostTableBytes = size_t{32} << 20;
 // Stretches shorter than this, per lane, are read in one lane.
 constexpr size_t kShortestLane = 256;
 
@@ -31,7 +29,7 @@ StartFinder::~StartFinder() {
   g_free(node_name_);
 }
 
-bool StartFinder::build(const NameList& names) {
+bool StartFinder::build(const NameList& names, size_t most_table_bytes) {
   const size_t count = names.count();
   size_t total = 0;
   for (size_t i = 0; i < count; i++)
@@ -154,7 +152,7 @@ bool StartFinder::build(const NameList& names) {
   while ((1 << shift_) < classes)
     shift_++;
   const size_t rows = size_t{nodes} + 1;
-  if ((rows << shift_) * sizeof(uint32_t) > kMostTableBytes || (rows << shift_) > UINT32_MAX)
+  if ((uint64_t{rows} << shift_) * sizeof(uint32_t) > most_table_bytes)
     return true;
   g_autofree uint32_t* row_of = try_new<uint32_t>(nodes);
   g_autofree uint32_t* table = try_new<uint32_t>(rows << shift_);

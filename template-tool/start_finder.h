@@ -21,8 +21,10 @@ class StartFinder {
   StartFinder(const StartFinder&) = delete;
   StartFinder& operator=(const StartFinder&) = delete;
 
-  // False, with nothing built, when memory runs out.
-  bool build(const NameList& names);
+  // False, with nothing built, when memory runs out. A table of transitions
+  // is made when it takes at most most_table_bytes.
+  static constexpr size_t kMostTableBytes = size_t{32} << 20;
+  bool build(const NameList& names, size_t most_table_bytes = kMostTableBytes);
   bool built() const { return nodes_ > 0; }
 
   // Lists in out, in order, the positions s in [begin, end) at which a name
