@@ -12,6 +12,7 @@
 #include "expand_model.h"
 #include "expander.h"
 #include "first_byte_matcher.h"
+#include "name_sets.h"
 
 namespace {
 
@@ -75,6 +76,23 @@ void BM_PerPositionModel(benchmark::State& state) {
   count_bytes(state);
 }
 
+// What the program builds from its arguments before it reads the template.
+void BM_Build(benchmark::State& state, const char* shape) {
+  NameSet set;
+  make_name_set(shape, 0, &set);
+  std::vector<const char*> arguments;
+  for (const std::string& a : set.arguments)
+    arguments.push_back(a.c_str());
+  for (auto _ : state) {
+    Expander expander(arguments.data(), arguments.size());
+    benchmark::DoNotOptimize(&expander);
+  }
+}
+
+BENCHMARK_CAPTURE(BM_Build, var10, "var10")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Build, ident1500, "ident1500")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Build, words1000, "words1000")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Build, words10000, "words10000")->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Expander)->Name("expander")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FirstByteMatcher)->Name("first_byte_matcher")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PerPositionModel)->Name("per_position_model")->Unit(benchmark::kMillisecond);

@@ -1,7 +1,8 @@
 // Differential fuzzing of the substitution against the plain method.
-// Input: a count byte, that many NUL-terminated arguments, a byte that sets
-// the largest piece and the sink's size, then the text, fed in pieces of
-// pseudo-random sizes down to one byte.
+// Input: a count byte (its high bit: go backwards all the time), that many
+// NUL-terminated arguments, a byte that sets the largest piece and the
+// sink's size, then the text, fed in pieces of pseudo-random sizes down to
+// one byte.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -16,7 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2)
     return 0;
   std::string_view input(reinterpret_cast<const char*>(data), size);
-  size_t count = static_cast<unsigned char>(input[0]) % 8;
+  const size_t count = static_cast<unsigned char>(input[0]) % 32;
+  const Expander::Way way =
+      input[0] & 0x80 ? Expander::Way::kBackwards : Expander::Way::kChoose;
   input.remove_prefix(1);
   std::vector<std::string> owned;
   for (size_t i = 0; i < count; i++) {
@@ -42,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         state = state * 1103515245u + 12345u;
         return 1 + (state >> 16) % largest_piece;
       },
-      capacity);
+      capacity, way);
 
   std::vector<std::string_view> arguments(owned.begin(), owned.end());
   if (expand_model(input, arguments) != output)

@@ -7,7 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "expander.h"
+
 // Feeds text in pieces of the sizes next_piece gives (at least 1) into a sink
 // of the given capacity, and returns what came out.
 std::string expand_in_pieces(std::string_view text, const std::vector<std::string>& arguments,
-                             const std::function<size_t()>& next_piece, size_t capacity);
+                             const std::function<size_t()>& next_piece, size_t capacity,
+                             Expander::Way way = Expander::Way::kChoose);

@@ -149,6 +149,95 @@ TEST(Expand, LongTextsAgreeWithPlainMethod) {
   }
 }
 
+// Hundreds to thousands of names of every shape users bring, and some they
+// should not: delimited, bare words from a few letters (prefixes and
+// suffixes of each other by the hundred), chains of names beginning each
+// other in any order, names thousands of bytes long, bytes of 0x80 and up.
+// Texts are cut from the names themselves, so that they match, nearly
+// match and overlap; pieces are large enough to be read in lanes backwards
+// and small enough to cut names. Both ways must give the plain method's
+// output, and so must the choice between them.
+TEST(Expand, ManyNamesAgreeWithPlainMethod) {
+  std::mt19937 random(1500);
+  auto pick = [&random](size_t low, size_t high) {
+    return std::uniform_int_distribution<size_t>(low, high)(random);
+  };
+  auto letters = [&](const std::string& alphabet, size_t low, size_t high) {
+    std::string w(pick(low, high), ' ');
+    for (char& c : w)
+      c = alphabet[pick(0, alphabet.size() - 1)];
+    return w;
+  };
+  for (int round = 0; round < 48; round++) {
+    std::vector<std::string> names;
+    const size_t count = pick(1, round % 4 == 0 ? 3000 : 400);
+    for (size_t i = 0; i < count; i++) {
+      switch ((round + i % 3) % 5) {
+        case 0: names.push_back("@" + letters("ABCDEFGHIJ_0123", 1, 12) + "@"); break;
+        case 1: names.push_back(letters("abc", 1, 8)); break;
+        case 2: names.push_back(std::string(pick(1, 60), "ab"[round % 2]) + letters("ab", 0, 2)); break;
+        case 3: names.push_back(pick(0, 1) ? letters("ab", 1, 6) : letters("ab", 500, 3000)); break;
+        default: names.push_back(letters("\x80\xc3\xa9\xff@", 1, 7)); break;
+      }
+    }
+    std::vector<std::string> owned;
+    for (size_t i = 0; i < names.size(); i++)
+      owned.push_back(names[i] + "=" + std::to_string(i % 100));
+    std::string text;
+    const size_t size = pick(0, 12000);
+    while (text.size() < size) {
+      if (pick(0, 2) == 0) {
+        const std::string& name = names[pick(0, names.size() - 1)];
+        text += name.substr(0, pick(name.size() / 2, name.size()));
+      } else {
+        text += letters("abc@ \x80\xff\n", 1, 30);
+      }
+    }
+    if (round % 6 == 5 && !text.empty())
+      text[pick(0, text.size() - 1)] = '\0';
+    std::vector<std::string_view> arguments(owned.begin(), owned.end());
+    const std::string want = expand_model(text, arguments);
+    for (Expander::Way way : {Expander::Way::kChoose, Expander::Way::kBackwards}) {
+      const size_t largest_piece = pick(0, 1) ? pick(1, 300) : pick(4000, 20000);
+      auto next_piece = [&] { return pick(1, largest_piece); };
+      ASSERT_EQ(expand_in_pieces(text, owned, next_piece, pick(1, 5000), way), want)
+          << "round " << round << (way == Expander::Way::kChoose ? " either way" : " backwards")
+          << ", pieces up to " << largest_piece;
+    }
+  }
+}
+
+// Stretches where looking names up forwards costs little alternate with
+// stretches where it costs much, so that the expansion turns backwards in
+// the middle of pieces and forwards again later.
+TEST(Expand, TurningBackwardsAndForwardsAgain) {
+  std::mt19937 random(7);
+  auto pick = [&random](size_t low, size_t high) {
+    return std::uniform_int_distribution<size_t>(low, high)(random);
+  };
+  std::vector<std::string> owned;
+  for (int i = 0; i < 40; i++)
+    owned.push_back("@N" + std::to_string(i * 7) + "@=" + std::string(i % 5, 'v'));
+  std::string text;
+  while (text.size() < (3 << 19)) {
+    const bool costly = pick(0, 1) == 0;
+    const size_t stretch_end = text.size() + pick(1, 200000);
+    while (text.size() < stretch_end) {
+      if (costly)
+        text += std::string(pick(1, 40), '@') + "N" + std::to_string(pick(0, 300));
+      else
+        text += "plain words and @N" + std::to_string(pick(0, 300)) + "@ more\n";
+    }
+  }
+  std::vector<std::string_view> arguments(owned.begin(), owned.end());
+  const std::string want = expand_model(text, arguments);
+  for (size_t largest_piece : {size_t{100}, size_t{70000}, size_t{300000}}) {
+    auto next_piece = [&] { return pick(1, largest_piece); };
+    EXPECT_EQ(expand_in_pieces(text, owned, next_piece, 1 << 16), want)
+        << "pieces up to " << largest_piece;
+  }
+}
+
 TEST(Expand, ValueLargerThanTheSink) {
   const std::string value(1000, 'v');
   const std::string argument = "@=" + value;

@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include <algorithm>
+
 #include "bits.h"
 
 Sink::Sink(size_t capacity, Flush flush, void* context)
@@ -28,15 +30,60 @@ void Sink::put_past_end(const char* data, size_t size) {
   used_ = size;
 }
 
-Expander::Expander(const char* const* arguments, size_t count) : names_(arguments, count) {
+namespace {
+
+// Forwards is given up when the look-ups cost more than one step for this
+// many bytes passed, beyond a little to begin with; the text is then read
+// backwards for a while before forwards is tried again.
+constexpr ptrdiff_t kBytesPerStep = 4;
+constexpr ptrdiff_t kFirstSteps = 1024;
+constexpr size_t kBackwardsBytes = 256 << 10;
+// Backwards, the text is read in stretches of this many lanes of at least
+// this many bytes (and twice the longest name).
+constexpr size_t kLanes = 4;
+constexpr size_t kLaneBytes = 8 << 10;
+
+}  // namespace
+
+Expander::Expander(const char* const* arguments, size_t count, Way way)
+    : names_(arguments, count) {
   stops_.add('\0');
-  names_.each_first_byte([this](unsigned char byte) { stops_.add(byte); });
+  for (int byte = 1; byte < 256; byte++) {
+    if (names_.starts_with(static_cast<unsigned char>(byte)))
+      stops_.add(static_cast<unsigned char>(byte));
+  }
   longest_ = names_.longest() > 0 ? names_.longest() : 1;
+  credit_ = kFirstSteps;
   // At rest fewer than longest_ bytes are held; a piece adds fewer again.
   held_ = static_cast<char*>(g_malloc(2 * longest_));
+  forwards_ = way == Way::kChoose && stops_.count() <= 16;
+  // Backwards is built now when it is the way to go, and otherwise only
+  // when going forwards turns out costly.
+  if (!forwards_ && !can_go_backwards())
+    forwards_ = true;
+  if (forwards_)
+    tree_.build(names_);
 }
 
-Expander::~Expander() { g_free(held_); }
+Expander::~Expander() {
+  g_free(held_);
+  g_free(found_);
+}
+
+// Builds what going backwards needs, once; false when memory ran out for it.
+bool Expander::can_go_backwards() {
+  if (found_)
+    return true;
+  if (backwards_failed_)
+    return false;
+  stretch_ = kLanes * std::max(kLaneBytes, 2 * longest_);
+  found_ = static_cast<Start*>(g_try_malloc_n(stretch_, sizeof(Start)));
+  if (found_ && starts_.build(names_))
+    return true;
+  g_clear_pointer(&found_, g_free);
+  backwards_failed_ = true;
+  return false;
+}
 
 // Expands the candidates in [begin, until), looking ahead as far as end, and
 // returns where it stopped: everything before that has gone to the sink. It
@@ -44,35 +91,59 @@ Expander::~Expander() { g_free(held_); }
 // when a name running past end simply does not match), and at a NUL byte.
 const char* Expander::settle(const char* begin, const char* until, const char* end,
                              bool at_end, Sink& sink) {
-#if defined(__SSE2__)
-  if (stops_.count() <= 2)
-    return settle_scanning(VectorScan<2>(stops_), begin, until, end, at_end, sink);
-  if (stops_.count() <= 4)
-    return settle_scanning(VectorScan<4>(stops_), begin, until, end, at_end, sink);
-  if (stops_.count() <= 8)
-    return settle_scanning(VectorScan<8>(stops_), begin, until, end, at_end, sink);
-  if (stops_.count() <= 16)
-    return settle_scanning(VectorScan<16>(stops_), begin, until, end, at_end, sink);
+  const char* p = begin;
+  if (forwards_ && backwards_left_ == 0) {
+    too_costly_ = false;
+#if PLOM_SSE2
+    if (stops_.count() <= 2)
+      p = settle_forwards(VectorScan<2>(stops_), begin, until, end, at_end, sink);
+    else if (stops_.count() <= 4)
+      p = settle_forwards(VectorScan<4>(stops_), begin, until, end, at_end, sink);
+    else if (stops_.count() <= 8)
+      p = settle_forwards(VectorScan<8>(stops_), begin, until, end, at_end, sink);
+    else if (stops_.count() <= 16)
+      p = settle_forwards(VectorScan<16>(stops_), begin, until, end, at_end, sink);
+    else
+      p = settle_forwards(ScalarScan(stops_), begin, until, end, at_end, sink);
+#else
+    p = settle_forwards(ScalarScan(stops_), begin, until, end, at_end, sink);
 #endif
-  return settle_scanning(ScalarScan(stops_), begin, until, end, at_end, sink);
+    if (!too_costly_)
+      return p;
+    backwards_left_ = kBackwardsBytes;
+  }
+  const char* stop = settle_backwards(p, until, end, at_end, sink);
+  if (forwards_) {
+    const size_t done = static_cast<size_t>(stop - p);
+    backwards_left_ = done < backwards_left_ ? backwards_left_ - done : 0;
+    if (backwards_left_ == 0)
+      credit_ = kFirstSteps;
+  }
+  return stop;
 }
 
 template <typename Scan>
-const char* Expander::settle_scanning(Scan scan, const char* begin, const char* until,
+const char* Expander::settle_forwards(Scan scan, const char* begin, const char* until,
                                       const char* end, bool at_end, Sink& sink) {
-  if (names_.one_short_size())
-    return settle_with(scan, NameTable::ShortLookup(names_.lookup()), begin, until, end, at_end,
-                       sink);
-  return settle_with(scan, names_.lookup(), begin, until, end, at_end, sink);
-}
-
-template <typename Scan, typename Names>
-const char* Expander::settle_with(Scan scan, Names names, const char* begin, const char* until,
-                                  const char* end, bool at_end, Sink& sink) {
   // A candidate before this point has every name fit before end.
   const char* settled_end = at_end ? end
                             : static_cast<size_t>(end - begin) >= longest_ ? end - longest_ + 1
                                                                            : begin;
+  // The steps the look-ups took, and how many they may take by a candidate:
+  // what is left from before and what the bytes passed earn.
+  size_t steps = 0;
+  const ptrdiff_t credit = credit_;
+  const bool may_give_up = !backwards_failed_;
+  auto costly = [&](const char* q) {
+    return may_give_up &&
+           static_cast<ptrdiff_t>(steps) > credit + (q - begin) / kBytesPerStep &&
+           can_go_backwards();
+  };
+  auto leave = [&](const char* stop) {
+    credit_ = std::min(kFirstSteps,
+                       credit + (stop - begin) / kBytesPerStep - static_cast<ptrdiff_t>(steps));
+    return stop;
+  };
   const char* literal = begin;
   if constexpr (Scan::kCopies) {
     // Whole blocks of 64 bytes are copied to the sink as they are scanned. A
@@ -93,12 +164,13 @@ const char* Expander::settle_with(Scan scan, Names names, const char* begin, con
       while (bits != 0) {
         const char* q = block + lowest_set_bit(bits);
         bits &= bits - 1;
-        if (*q == '\0' || q >= settled_end) {
+        if (*q == '\0' || q >= settled_end || costly(q)) {
           sink.finish_at(out + (q - literal));
           ended_ = *q == '\0';
-          return q;
+          too_costly_ = !ended_ && q < settled_end;
+          return leave(q);
         }
-        const Name* name = names.match(q, end - q);
+        const Name* name = tree_.match(q, end, steps);
         if (!name)
           continue;
         char* at = out + (q - literal);
@@ -141,12 +213,13 @@ const char* Expander::settle_with(Scan scan, Names names, const char* begin, con
     bits &= bits - 1;
     if (q < p)
       continue;  // inside a name already replaced
-    if (*q == '\0' || q >= settled_end) {
+    if (*q == '\0' || q >= settled_end || costly(q)) {
       sink.put(literal, q - literal);
       ended_ = *q == '\0';
-      return q;
+      too_costly_ = !ended_ && q < settled_end;
+      return leave(q);
     }
-    const Name* name = names.match(q, end - q);
+    const Name* name = tree_.match(q, end, steps);
     if (!name)
       continue;
     sink.put(literal, q - literal);
@@ -154,9 +227,47 @@ const char* Expander::settle_with(Scan scan, Names names, const char* begin, con
     p = literal = q + name->size;
   }
   if (p >= until)
-    return p;  // a name ended at or beyond until
+    return leave(p);  // a name ended at or beyond until
   sink.put(literal, until - literal);
-  return until;
+  return leave(until);
+}
+
+// The same backwards: stretch by stretch, the positions at which names start
+// are listed, and the first of them not inside a name replaced is taken.
+const char* Expander::settle_backwards(const char* begin, const char* until, const char* end,
+                                       bool at_end, Sink& sink) {
+  const char* limit = at_end ? until
+                      : static_cast<size_t>(end - begin) >= longest_
+                          ? std::min(until, end - longest_ + 1)
+                          : begin;
+  const char* p = begin;  // bytes before p are settled or in the sink
+  for (const char* from = begin; from < limit;) {
+    const char* to = static_cast<size_t>(limit - from) > stretch_ ? from + stretch_ : limit;
+    const char* nul = nullptr;
+    const size_t count = starts_.find(from, to, end, found_, &nul);
+    for (size_t i = 0; i < count; i++) {
+      const char* s = from + found_[i].offset;
+      if (nul && s >= nul)
+        break;
+      if (s < p)
+        continue;
+      const Name& name = names_[found_[i].name];
+      sink.put(p, s - p);
+      sink.put(name.value, name.value_size);
+      p = s + name.size;
+    }
+    if (nul) {
+      sink.put(p, nul - p);
+      ended_ = true;
+      return nul;
+    }
+    from = std::max(to, p);
+  }
+  if (p < limit) {
+    sink.put(p, limit - p);
+    p = limit;
+  }
+  return p;
 }
 
 bool Expander::feed(const char* data, size_t size, Sink& sink) {

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "names.h"
+#include "prefix_tree.h"
+#include "start_finder.h"
 #include "stop_bytes.h"
 
 // Where expanded bytes go: a fixed buffer, handed to flush whenever it fills
@@ -63,10 +65,19 @@ class Sink {
 // is never scanned again. The template ends at its first NUL byte. A name may
 // straddle two pieces: the bytes that could begin one are held back until the
 // next piece, or finish(), settles them.
+//
+// Two ways, each reading every byte a bounded number of times. Forwards: the
+// bytes that begin a name are found 64 at a time and the names looked up in
+// a tree at each; for names that begin with few different bytes, most text
+// is only copied. Backwards: an automaton of the reversed names tells at
+// every position which name starts there. The expansion goes forwards while
+// the look-ups cost little for the bytes they pass, and backwards otherwise.
 class Expander {
  public:
+  enum class Way { kChoose, kBackwards };
   // NAME=VALUE arguments in command-line order; they must outlive the expander.
-  Expander(const char* const* arguments, size_t count);
+  // Way::kBackwards, for tests, goes backwards all the time.
+  Expander(const char* const* arguments, size_t count, Way way = Way::kChoose);
   ~Expander();
   Expander(const Expander&) = delete;
   Expander& operator=(const Expander&) = delete;
@@ -80,19 +91,28 @@ class Expander {
  private:
   const char* settle(const char* begin, const char* until, const char* end, bool at_end,
                      Sink& sink);
-  // The scanner and the lookup come by value: kept apart from the output,
-  // their fields stay in registers.
+  // The scanner comes by value: kept apart from the output, its fields stay
+  // in registers.
   template <typename Scan>
-  const char* settle_scanning(Scan scan, const char* begin, const char* until, const char* end,
+  const char* settle_forwards(Scan scan, const char* begin, const char* until, const char* end,
                               bool at_end, Sink& sink);
-  template <typename Scan, typename Names>
-  const char* settle_with(Scan scan, Names names, const char* begin, const char* until,
-                          const char* end, bool at_end, Sink& sink);
+  const char* settle_backwards(const char* begin, const char* until, const char* end,
+                               bool at_end, Sink& sink);
+  bool can_go_backwards();
 
-  NameTable names_;
-  StopBytes stops_;  // bytes that start a name, and NUL
-  size_t longest_;   // the longest name, at least 1
-  char* held_;       // bytes that might begin a name continued in the next piece
+  NameList names_;
+  PrefixTree tree_;     // when going forwards
+  StartFinder starts_;  // when going backwards
+  Start* found_ = nullptr;
+  size_t stretch_ = 0;  // read backwards at once, at most
+  StopBytes stops_;     // bytes that start a name, and NUL
+  bool forwards_;       // whether forwards is worth trying
+  bool backwards_failed_ = false;  // memory ran out: forwards at any cost
+  bool too_costly_ = false;        // the last forward settling gave up
+  ptrdiff_t credit_;               // steps forwards may take beyond what bytes earn
+  size_t backwards_left_ = 0;      // bytes to go backwards before forwards again
+  size_t longest_;  // the longest name, at least 1
+  char* held_;      // bytes that might begin a name continued in the next piece
   size_t held_size_ = 0;
   bool ended_ = false;
 };

@@ -4,8 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#if defined(__SSE2__)
+// PLOM_PORTABLE builds what machines without SSE2 run, for testing.
+#if defined(__SSE2__) && !defined(PLOM_PORTABLE)
+#define PLOM_SSE2 1
 #include <emmintrin.h>
+#else
+#define PLOM_SSE2 0
 #endif
 
 class StopBytes {
@@ -50,7 +54,7 @@ class ScalarScan {
   const StopBytes& set_;
 };
 
-#if defined(__SSE2__)
+#if PLOM_SSE2
 // The same masks, sixteen bytes per comparison, for sets of at most N bytes.
 // Held by value while scanning, so the comparands stay in registers.
 template <int N>

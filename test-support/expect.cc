@@ -1,5 +1,6 @@
 #include "expect.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace support {
@@ -35,6 +36,14 @@ std::string normalise_temp_names(std::string text) {
       text.replace(at - 6, 6, "XXXXXX");
   }
   return text;
+}
+
+std::vector<std::string> sorted_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+    lines.push_back(text.substr(at, end - at));
+  std::sort(lines.begin(), lines.end());
+  return lines;
 }
 
 }  // namespace support

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace support {
 
@@ -12,5 +13,10 @@ bool matches(const std::string& pattern, const std::string& text);
 // text with the random part of every quoted temporary file name (six
 // letters or digits after a dot, before a closing quotation mark) as XXXXXX.
 std::string normalise_temp_names(std::string text);
+
+// The lines of text, each without its newline, sorted: for output whose
+// lines come in any order (tests run in parallel). A last line without a
+// newline is left out.
+std::vector<std::string> sorted_lines(const std::string& text);
 
 }  // namespace support

@@ -6,11 +6,11 @@
 
 namespace support {
 
-namespace {
-
-std::string source(const std::string& path) {
+std::string source_text(const std::string& path) {
   return read_file(std::string(PLOM_SOURCE_DIR) + "/" + path).value_or("");
 }
+
+namespace {
 
 // The lines after the marker line up to the line closing the block.
 std::string block_after(const std::string& text, const std::string& marker,
@@ -42,19 +42,55 @@ void replace_all(std::string& text, const std::string& from, const std::string& 
 
 }  // namespace
 
-std::string readme_recipe(const std::string& name) {
-  std::string text = block_after(source("README.md"), "<!-- recipe: " + name + " -->", "```", "```");
+std::string readme_block(const std::string& kind, const std::string& name) {
+  std::string text =
+      block_after(source_text("README.md"), "<!-- " + kind + ": " + name + " -->", "```", "```");
   if (text.empty())
-    ADD_FAILURE() << "no recipe " << name << " in the README";
+    ADD_FAILURE() << "no " << kind << " " << name << " in the README";
   return text;
 }
 
+std::vector<std::string> readme_block_names(const std::string& kind) {
+  return names_after(source_text("README.md"), "<!-- " + kind + ": ", " -->");
+}
+
+std::string readme_recipe(const std::string& name) {
+  return readme_block("recipe", name);
+}
+
 std::vector<std::string> readme_recipe_names() {
-  return names_after(source("README.md"), "<!-- recipe: ", " -->");
+  return readme_block_names("recipe");
+}
+
+void run_transcript(const TempDir& dir, const std::string& transcript) {
+  // Commands, each with the lines it prints.
+  std::vector<std::pair<std::string, std::string>> steps;
+  for (size_t at = 0, end; at < transcript.size(); at = end + 1) {
+    end = transcript.find('\n', at);
+    if (end == std::string::npos)
+      end = transcript.size();
+    const std::string line = transcript.substr(at, end - at);
+    if (line.rfind("$ ", 0) == 0)
+      steps.push_back({line.substr(2), ""});
+    else if (!steps.empty())
+      steps.back().second += line + "\n";
+    else
+      ADD_FAILURE() << "output before any command: " << line;
+  }
+  for (const auto& [command, printed] : steps) {
+    if (command.rfind("cat ", 0) == 0 && !read_file(dir / command.substr(4))) {
+      write_file(dir / command.substr(4), printed);
+      continue;
+    }
+    Outcome got = run_script(dir, command);
+    EXPECT_EQ(got.exit_code(), 0) << command << "\n" << got.err;
+    EXPECT_EQ(got.out, printed) << command;
+    EXPECT_EQ(got.err, "") << command;
+  }
 }
 
 std::string man_recipe(const std::string& page, const std::string& name) {
-  std::string text = block_after(source(page), ".\\\" recipe: " + name, ".nf", ".fi");
+  std::string text = block_after(source_text(page), ".\\\" recipe: " + name, ".nf", ".fi");
   replace_all(text, "\\&", "");
   replace_all(text, "\\-", "-");
   replace_all(text, "\\(aq", "'");
@@ -63,20 +99,37 @@ std::string man_recipe(const std::string& page, const std::string& name) {
 }
 
 std::vector<std::string> man_recipe_names(const std::string& page) {
-  return names_after(source(page), ".\\\" recipe: ", "\n");
+  return names_after(source_text(page), ".\\\" recipe: ", "\n");
 }
 
 Outcome run_with_programs(const TempDir& dir, const std::string& program,
-                          const std::vector<std::string>& args) {
+                          const std::vector<std::string>& args, int umask) {
   const char* path = getenv("PATH");
   Launch launch = launch_in(dir.path(), program, args);
+  launch.umask = umask;
   launch.env = {std::string("PATH=") + PLOM_TEST_DIR + ":" + PLOM_TEMPLATE_DIR + ":" +
                 (path ? path : "/usr/bin:/bin")};
   return run(launch);
 }
 
-Outcome run_script(const TempDir& dir, const std::string& script) {
-  return run_with_programs(dir, "/bin/sh", {"-c", script});
+Outcome run_script(const TempDir& dir, const std::string& script, int umask) {
+  return run_with_programs(dir, "/bin/sh", {"-c", script}, umask);
+}
+
+bool has_python() {
+  return std::string(PLOM_PYTHON) != "";
+}
+
+Outcome junit_cases(const TempDir& dir, const std::string& file) {
+  static const char kCases[] =
+      "import sys, xml.etree.ElementTree as tree\n"
+      "for case in tree.parse(sys.argv[1]).getroot().iter('testcase'):\n"
+      "    line = case.get('name')\n"
+      "    failure = case.find('failure')\n"
+      "    if failure is not None:\n"
+      "        line += '\\t' + (failure.get('message') or '')\n"
+      "    sys.stdout.buffer.write((line + '\\n').encode())\n";
+  return run_in(dir.path(), PLOM_PYTHON, {"-c", kCases, file});
 }
 
 }  // namespace support

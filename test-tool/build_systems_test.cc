@@ -1,6 +1,7 @@
 // Small real projects built with the README's recipes: CMake with CTest, and
 // meson. Each makes a header and a .pc file with plom-template and runs three
-// tests (one passes, one fails, one crashes) with plom-test.
+// tests (one passes, one fails, one crashes) with plom-test; the JUnit XML
+// that CTest and meson write shows the failures.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -72,8 +73,21 @@ TEST(BuildSystem, CMakeProject) {
   EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
   EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
 
-  // CTest itself fails the failing and the crashing test.
-  support::Outcome tested = run_with_programs(dir, PLOM_CTEST, {"--test-dir", "build"});
+  // Each test has the recipe's time limit.
+  support::Outcome shown =
+      run_with_programs(dir, PLOM_CTEST, {"--test-dir", "build", "--show-only=json-v1"});
+  const std::string limit = "\"name\" : \"TIMEOUT\",\n          \"value\" : 60.0\n";
+  size_t limits = 0;
+  for (size_t at = shown.out.find(limit); at != std::string::npos;
+       at = shown.out.find(limit, at + 1))
+    limits++;
+  EXPECT_EQ(limits, 3u) << shown.out;
+
+  // CTest itself fails the failing and the crashing test, and so does the
+  // JUnit XML it writes for CI.
+  std::string junit = support::readme_recipe("ctest-junit");
+  junit.replace(junit.find("ctest "), 6, std::string(PLOM_CTEST) + " ");
+  support::Outcome tested = support::run_script(dir, junit);
   EXPECT_EQ(tested.exit_code(), 8);
   EXPECT_NE(tested.out.find("tests passed, 2 tests failed out of 3"), std::string::npos)
       << tested.out;
@@ -83,6 +97,11 @@ TEST(BuildSystem, CMakeProject) {
   support::Outcome checked = run_with_programs(
       dir, PLOM_TEST_BIN, {"check", "build/pass.result", "build/fail.result", "build/crash.result"});
   EXPECT_EQ(checked.err, "Failed 2/3 tests\n");
+
+  if (!support::has_python())
+    GTEST_SKIP() << "python3 is not installed: the JUnit XML is not read";
+  support::Outcome cases = support::junit_cases(dir, "build/junit.xml");
+  EXPECT_EQ(cases.out, "pass\nfail\t\ncrash\t\n") << cases.err;
 }
 
 TEST(BuildSystem, MesonProject) {
@@ -102,7 +121,7 @@ TEST(BuildSystem, MesonProject) {
                           "foreach t : ['fail', 'crash']\n"
                           "  test(t, sh, args : run_and_check +\n"
                           "       [meson.current_build_dir() / t + '.result', "
-                          "executable(t, t + '.c')])\n"
+                          "executable(t, t + '.c')], timeout : 60)\n"
                           "endforeach\n");
   support::Outcome configured =
       run_with_programs(dir, PLOM_MESON, {"setup", "build", "--prefix=/opt/sample"});
@@ -127,6 +146,11 @@ TEST(BuildSystem, MesonProject) {
   support::Outcome checked = run_with_programs(
       dir, PLOM_TEST_BIN, {"check", "build/unit.result", "build/fail.result", "build/crash.result"});
   EXPECT_EQ(checked.err, "Failed 2/3 tests\n");
+
+  if (!support::has_python())
+    GTEST_SKIP() << "python3 is not installed: the JUnit XML is not read";
+  support::Outcome cases = support::junit_cases(dir, "build/meson-logs/testlog.junit.xml");
+  EXPECT_EQ(cases.out, "unit\nfail\t\ncrash\t\n") << cases.err;
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The README's recipes are the ones the tests run, and the manual pages show
-// the same text.
+// The README's recipes are the ones the tests run, the manual pages show the
+// same text, and the README's transcripts show what their commands print.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,14 +10,18 @@
 
 namespace {
 
-// Each is run by a test of its own: recipes_test.cc and
-// build_systems_test.cc here, template-tool's recipes_test.cc, and the
-// install test for "uninstall".
+// Each is run by a test of its own: recipes_test.cc, build_systems_test.cc
+// and porting_test.cc here, template-tool's recipes_test.cc and
+// porting_test.cc, install_test.sh ("uninstall") and package_install_test.sh
+// ("install", "uninstall").
 const std::vector<std::string> kTested = {
-    "uninstall",    "list-failed", "list-failed-by-text", "rerun-failed",      "make-suite",
-    "xargs",        "time-limit",  "log",                 "parallel",          "cmake-generate",
-    "ctest",        "meson",       "in-place",            "only-when-changed", "no-names-left",
-    "from-a-pipe"};
+    "install",        "uninstall",       "make-suite",        "list-failed",
+    "list-failed-by-text", "rerun-failed", "xargs",           "parallel",
+    "time-limit",     "log",             "junit",             "tap",
+    "cmake-generate", "ctest",           "ctest-junit",       "meson",
+    "in-place",       "only-when-changed", "no-names-left",   "from-a-pipe",
+    "automake-suite", "list-skipped",    "skips-pass",        "config-status",
+    "configure-file", "generated-script"};
 
 TEST(Docs, EveryReadmeRecipeIsTested) {
   std::vector<std::string> names = support::readme_recipe_names();
@@ -25,6 +29,17 @@ TEST(Docs, EveryReadmeRecipeIsTested) {
   std::sort(names.begin(), names.end());
   std::sort(tested.begin(), tested.end());
   EXPECT_EQ(names, tested);
+}
+
+// Each transcript's commands print what it shows.
+TEST(Docs, ReadmeTranscriptsHold) {
+  std::vector<std::string> names = support::readme_block_names("transcript");
+  EXPECT_GE(names.size(), 2u);
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    support::TempDir dir;
+    support::run_transcript(dir, support::readme_block("transcript", name));
+  }
 }
 
 TEST(Docs, ManualPagesShowTheReadmeRecipes) {

@@ -1,0 +1,225 @@
+#include "name_sets.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+namespace {
+
+const char* const kWords[] = {
+    "the",    "build",  "of",      "a",       "test",   "runs",    "when",   "its",
+    "input",  "file",   "changes", "and",     "every",  "line",    "is",     "copied",
+    "into",   "place",  "without", "delay",   "system", "value",   "name",   "output",
+    "for",    "with",   "from",    "this",    "that",   "which",   "source", "make",
+    "target", "config", "install", "library", "header", "path",    "user",   "should",
+    "never",  "always", "before",  "after",   "under",  "project", "script", "option",
+};
+
+class Random {
+ public:
+  explicit Random(uint64_t seed) : state_(seed) {}
+  uint64_t below(uint64_t n) {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 7;
+    state_ ^= state_ << 17;
+    return state_ % n;
+  }
+  std::string letters(size_t low, size_t high, const char* alphabet) {
+    std::string word(low + below(high - low + 1), ' ');
+    for (char& c : word)
+      c = alphabet[below(strlen(alphabet))];
+    return word;
+  }
+
+ private:
+  uint64_t state_;
+};
+
+const char kLower[] = "abcdefghijklmnopqrstuvwxyz";
+
+// Ordinary lines of words, each holding one name drawn by pick().
+template <typename Pick>
+std::string lines(size_t bytes, Random& random, Pick pick) {
+  std::string text;
+  text.reserve(bytes + 4096);
+  const size_t word_count = sizeof kWords / sizeof kWords[0];
+  while (text.size() < bytes) {
+    const int words = 5 + static_cast<int>(random.below(8));
+    const int name_at = static_cast<int>(random.below(words));
+    for (int w = 0; w < words; w++) {
+      if (w > 0)
+        text += ' ';
+      text += w == name_at ? pick() : kWords[random.below(word_count)];
+    }
+    text += '\n';
+  }
+  text.resize(bytes);
+  return text;
+}
+
+std::vector<std::string> unique(Random& random, size_t count, std::string (*make)(Random&)) {
+  std::vector<std::string> names;
+  std::set<std::string> seen;
+  while (names.size() < count) {
+    std::string name = make(random);
+    if (seen.insert(name).second)
+      names.push_back(name);
+  }
+  return names;
+}
+
+std::vector<std::string> with_values(const std::vector<std::string>& names) {
+  std::vector<std::string> arguments;
+  for (size_t i = 0; i < names.size(); i++)
+    arguments.push_back(names[i] + "=v" + std::to_string(i));
+  return arguments;
+}
+
+NameSet var_names(size_t bytes, size_t count, int digits) {
+  Random random(11);
+  std::vector<std::string> names;
+  for (size_t i = 0; i < count; i++) {
+    char name[32];
+    snprintf(name, sizeof name, "@VAR%0*zu@", digits, i);
+    names.push_back(name);
+  }
+  return {lines(bytes, random, [&] { return names[random.below(count)]; }), with_values(names)};
+}
+
+NameSet diverse(size_t bytes) {
+  Random random(12);
+  const std::vector<std::string> names = {
+      "alpha",  "Bravo",  "charlie_x", "$DELTA", "%echo%",    "{{foxtrot}}", "golf",
+      "#hotel", "India",  "juliet.",   "KILO",   "<lima>",    "mike",        "[november]",
+      "oscar",  "Papa",   "quebec",    "romeo",  "~sierra",   "tango"};
+  return {lines(bytes, random, [&] { return names[random.below(names.size())]; }),
+          with_values(names)};
+}
+
+std::string identifier(Random& random) {
+  return "@" + random.letters(1, 1, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") +
+         random.letters(1, 17, "ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz0123456789") +
+         "@";
+}
+
+NameSet identifiers(size_t bytes, bool all_at) {
+  Random random(13);
+  const std::vector<std::string> names = unique(random, 1500, identifier);
+  if (all_at)
+    return {std::string(bytes, '@'), with_values(names)};
+  return {lines(bytes, random, [&] { return names[random.below(names.size())]; }),
+          with_values(names)};
+}
+
+std::string bare_word(Random& random) { return random.letters(3, 12, kLower); }
+
+NameSet bare_words(size_t bytes, size_t count) {
+  Random random(14);
+  const std::vector<std::string> names = unique(random, count, bare_word);
+  return {lines(bytes, random, [&] { return names[random.below(names.size())]; }),
+          with_values(names)};
+}
+
+// 1,000 names @VAR0000@...@VAR0999@ in lines whose names mostly miss:
+// another number, a letter where a digit goes, a missing closing @.
+NameSet near_misses(size_t bytes) {
+  Random random(15);
+  std::vector<std::string> names;
+  for (int i = 0; i < 1000; i++) {
+    char name[32];
+    snprintf(name, sizeof name, "@VAR%04d@", i);
+    names.push_back(name);
+  }
+  return {lines(bytes, random, [&] {
+                   std::string s;
+                   for (int k = 0; k < 4; k++) {
+                     char name[32];
+                     switch (random.below(4)) {
+                       case 0: snprintf(name, sizeof name, "@VAR%04d@", static_cast<int>(random.below(1000))); break;
+                       case 1: snprintf(name, sizeof name, "@VAR%04d@", 1000 + static_cast<int>(random.below(9000))); break;
+                       case 2: snprintf(name, sizeof name, "@VAR%03dx@", static_cast<int>(random.below(1000))); break;
+                       default: snprintf(name, sizeof name, "@VAR%04d", static_cast<int>(random.below(1000))); break;
+                     }
+                     s += name;
+                     s += ' ';
+                   }
+                   return s;
+                 }),
+          with_values(names)};
+}
+
+// @a...a with 1,000 down to 1 letters, longest first, in lines holding one
+// of them.
+NameSet prefixes(size_t bytes) {
+  Random random(16);
+  std::vector<std::string> names;
+  for (int n = 1000; n >= 1; n--)
+    names.push_back("@" + std::string(n, 'a'));
+  return {lines(bytes, random, [&] { return names[random.below(names.size())]; }),
+          with_values(names)};
+}
+
+// Names @VAR then 1 to `lengths` digits and @, text full of @VAR.
+NameSet lengths(size_t bytes, size_t count) {
+  Random random(17);
+  std::vector<std::string> names;
+  for (size_t n = 1; n <= count; n++)
+    names.push_back("@VAR" + std::string(n, '7') + "@");
+  return {lines(bytes, random, [&] { return names[random.below(names.size())]; }),
+          with_values(names)};
+}
+
+// One name of 64 KiB: 65,535 letters a and a b; the text is all a.
+NameSet long_name(size_t bytes) {
+  return {std::string(bytes, 'a'), {std::string(65535, 'a') + "b=x"}};
+}
+
+// The same long name listed before a, which it begins with: at every
+// position a matches, and whether the long name does too is known only
+// 64 KiB later.
+NameSet long_name_and_prefix(size_t bytes) {
+  return {std::string(bytes, 'a'), {std::string(65535, 'a') + "b=x", "a=y"}};
+}
+
+}  // namespace
+
+const char* const kNameSetShapes[] = {
+    "var20",     "diverse20",   "ident1500", "words1000", "words10000", "near1000",
+    "prefix1000", "all-at",     "lengths10", "lengths100", "lengths1000", "long64k",
+    "long64k-prefix", nullptr};
+
+bool make_name_set(const std::string& shape, size_t bytes, NameSet* set) {
+  if (shape == "var20")
+    *set = var_names(bytes, 20, 2);
+  else if (shape == "diverse20")
+    *set = diverse(bytes);
+  else if (shape == "ident1500")
+    *set = identifiers(bytes, false);
+  else if (shape == "all-at")
+    *set = identifiers(bytes, true);
+  else if (shape == "words1000")
+    *set = bare_words(bytes, 1000);
+  else if (shape == "words10000")
+    *set = bare_words(bytes, 10000);
+  else if (shape == "near1000")
+    *set = near_misses(bytes);
+  else if (shape == "prefix1000")
+    *set = prefixes(bytes);
+  else if (shape == "lengths10")
+    *set = lengths(bytes, 10);
+  else if (shape == "lengths100")
+    *set = lengths(bytes, 100);
+  else if (shape == "lengths1000")
+    *set = lengths(bytes, 1000);
+  else if (shape == "long64k")
+    *set = long_name(bytes);
+  else if (shape == "long64k-prefix")
+    *set = long_name_and_prefix(bytes);
+  else if (shape.rfind("var", 0) == 0 && shape.size() > 3)
+    *set = var_names(bytes, strtoul(shape.c_str() + 3, nullptr, 10), 5);
+  else
+    return false;
+  return true;
+}

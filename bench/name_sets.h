@@ -1,0 +1,17 @@
+// Templates and names of the shapes users bring: a few delimited names, many
+// of them, bare words, names that nearly match, that are prefixes of each
+// other, and a name of 64 KiB. For the benchmarks and tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct NameSet {
+  std::string text;
+  std::vector<std::string> arguments;  // NAME=VALUE
+};
+
+// The shapes make_name_set knows, ending with nullptr. "varN" (N names
+// @VARnnnnn@) is known too.
+extern const char* const kNameSetShapes[];
+bool make_name_set(const std::string& shape, size_t bytes, NameSet* set);

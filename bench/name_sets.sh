@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Times plom-template on templates of many shapes of name set against perl's
+# ordered alternation and cat, checks that the outputs agree (with perl, or
+# with the plain per-position method where perl would take minutes), and
+# reports the peak memory.
+# usage: bench/name_sets.sh BUILD-DIR [MEBIBYTES] [RUNS] [SHAPE...]
+# The shapes are those write-name-set lists; all of them by default.
+set -euo pipefail
+
+build=$(cd "${1:?usage: bench/name_sets.sh BUILD-DIR [MEBIBYTES] [RUNS] [SHAPE...]}" && pwd)
+size=${2:-64}
+runs=${3:-5}
+shift $(($# < 3 ? $# : 3))
+shapes=("$@")
+if [[ ${#shapes[@]} -eq 0 ]]; then
+  shapes=(var20 diverse20 ident1500 words1000 words10000 near1000 prefix1000 all-at
+    lengths10 lengths100 lengths1000 long64k long64k-prefix)
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+plom=$build/template-tool/plom-template
+perl_limit=${PERL_LIMIT:-120}
+
+# Ordered alternation: at each position the first listed name wins.
+perl_prog='BEGIN { open my $f, "<", $ENV{PLOM_ARGS} or die; while (<$f>) { chomp;
+  my ($n, $v) = split /=/, $_, 2; push @n, $n; $h{$n} = $v } $re = join "|", map quotemeta, @n;
+  $re = qr/($re)/ } s/$re/$h{$1}/g'
+
+seconds() { awk "BEGIN { print ($2 - $1) / 1e9 }"; }
+
+# Median wall time of "$@" OUT, run $runs times; the first output is kept.
+median() {
+  local keep=$1; shift
+  local times=() start end
+  for ((i = 0; i < runs; i++)); do
+    sync
+    start=$(date +%s%N)
+    "$@" "$work/out.$i" || return 1
+    end=$(date +%s%N)
+    times+=("$(seconds "$start" "$end")")
+    [[ $i -eq 0 ]] && mv "$work/out.$i" "$keep" || rm -f "$work/out.$i"
+  done
+  printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p"
+}
+
+plom_run() { "$plom" "$work/t" "$1" "${args[@]}"; }
+perl_run() { PLOM_ARGS=$work/t.args timeout "$perl_limit" perl -0777 -pe "$perl_prog" "$work/t" > "$1"; }
+cat_run() { cat "$work/t" > "$1"; }
+
+printf '%-15s %6s %9s %9s %9s %8s %8s %9s  %s\n' shape names plom perl cat /perl /cat \
+  "peak KiB" "checked against"
+for shape in "${shapes[@]}"; do
+  "$build/bench/write-name-set" "$shape" "$work/t" "$size"
+  mapfile -t args < "$work/t.args"
+  t_plom=$(median "$work/plom.out" plom_run)
+  t_cat=$(median "$work/cat.out" cat_run)
+  if t_perl=$(median "$work/perl.out" perl_run 2>/dev/null); then
+    cmp "$work/plom.out" "$work/perl.out"
+    checked=perl
+    ratio=$(awk "BEGIN { printf \"%.3f\", $t_plom / $t_perl }")
+  else
+    t_perl=">$perl_limit"
+    ratio=-
+    # The plain method tries every name at every byte: check a smaller template.
+    "$build/bench/write-name-set" "$shape" "$work/small" 1
+    mapfile -t args < "$work/small.args"
+    "$plom" "$work/small" "$work/plom.small" "${args[@]}"
+    "$build/bench/model-template" "$work/small" "$work/model.small" "${args[@]}"
+    cmp "$work/plom.small" "$work/model.small"
+    checked="model, 1 MiB"
+    mapfile -t args < "$work/t.args"
+  fi
+  peak=$(/usr/bin/time -f %M "$plom" "$work/t" "$work/peak" "${args[@]}" 2>&1)
+  printf '%-15s %6s %9s %9s %9s %8s %8s %9s  %s\n' "$shape" "${#args[@]}" "$t_plom" "$t_perl" \
+    "$t_cat" "$ratio" "$(awk "BEGIN { printf \"%.2f\", $t_plom / $t_cat }")" "$peak" "$checked"
+  rm -f "$work"/*.out "$work/peak"
+done

@@ -1,0 +1,39 @@
+// Writes a template of the given shape to PATH and its NAME=VALUE arguments
+// to PATH.args, one a line: write-name-set SHAPE PATH [MEBIBYTES]
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "name_sets.h"
+
+namespace {
+
+bool write(const std::string& path, const std::string& text) {
+  FILE* out = fopen(path.c_str(), "wb");
+  if (out && fwrite(text.data(), 1, text.size(), out) == text.size() && fclose(out) == 0)
+    return true;
+  perror(path.c_str());
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    fputs("usage: write-name-set shape path [mebibytes]\nshapes:", stderr);
+    for (const char* const* s = kNameSetShapes; *s; s++)
+      fprintf(stderr, " %s", *s);
+    fputs(" varN\n", stderr);
+    return 1;
+  }
+  const double mebibytes = argc > 3 ? strtod(argv[3], nullptr) : 64;
+  NameSet set;
+  if (!make_name_set(argv[1], static_cast<size_t>(mebibytes * (1 << 20)), &set)) {
+    fprintf(stderr, "unknown shape %s\n", argv[1]);
+    return 1;
+  }
+  std::string arguments;
+  for (const std::string& a : set.arguments)
+    arguments += a + "\n";
+  return write(argv[2], set.text) && write(std::string(argv[2]) + ".args", arguments) ? 0 : 1;
+}

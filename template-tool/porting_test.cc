@@ -1,0 +1,140 @@
+// The README's guides for templates coming from config.status and from
+// CMake's configure_file(@ONLY), and for generated scripts, run end to end
+// with sh, make and cmake.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "process.h"
+#include "recipes.h"
+#include "tempdir.h"
+
+namespace {
+
+using support::run_script;
+
+TEST(TemplatePorting, ConfigStatus) {
+  support::TempDir dir;
+  const std::string tail =
+      "all:\n\t@echo \"CC=$(CC) CCAS=$(CCAS) CFLAGS=$(CFLAGS) LIBS=$(LIBS).\"\n";
+  support::write_file(dir / "Makefile.in",
+                      "VPATH = @srcdir@\nCC = @CC@\nCCAS = @CCAS@\nCFLAGS = @CFLAGS@\n"
+                      "LIBS = @LIBS@\n# Gr\xc3\xbc\xc3\x9f" "e \xff\r\n@rules@\n" + tail);
+  support::write_file(dir / "rules.mk", "hello:\n\t@echo hello from rules\n\n");
+  const std::string recipe = support::readme_recipe("config-status");
+  support::Outcome got = run_script(dir, recipe);
+  EXPECT_EQ(got.exit_code(), 0) << got.err;
+  EXPECT_EQ(got.out + got.err, "");
+  const std::string makefile = "CC = cc\nCCAS = cc\nCFLAGS = -g -O2\nLIBS = \n# Gr\xc3\xbc\xc3\x9f"
+                               "e \xff\r\nhello:\n\t@echo hello from rules\n\n" + tail;
+  EXPECT_EQ(support::read_file(dir / "Makefile"), makefile);
+  EXPECT_EQ(run_script(dir, "make -s all").out, "CC=cc CCAS=cc CFLAGS=-g -O2 LIBS=.\n");
+  EXPECT_EQ(run_script(dir, "make -s hello").out, "hello from rules\n");
+
+  // The @-delimited names in the opposite order: the same Makefile.
+  const std::string names =
+      "@CC@=cc @CCAS@=cc @CFLAGS@='-g -O2' @LIBS@= @srcdir@=. \"@rules@$nl=${rules%.}\"";
+  std::string reversed = recipe;
+  ASSERT_NE(reversed.find(names), std::string::npos);
+  reversed.replace(
+      reversed.find(names), names.size(),
+      "\"@rules@$nl=${rules%.}\" @srcdir@=. @LIBS@= @CFLAGS@='-g -O2' @CCAS@=cc @CC@=cc");
+  ASSERT_EQ(run_script(dir, "rm Makefile\n" + reversed).exit_code(), 0);
+  EXPECT_EQ(support::read_file(dir / "Makefile"), makefile);
+}
+
+// What the guide says of names without delimiters and of a name that ends
+// with a newline: the template, the arguments, the output.
+TEST(TemplatePorting, WhatTheGuideSaysOfNames) {
+  const struct {
+    std::string text, args, expanded;
+  } cases[] = {
+      {"CCAS\n", "CC=gcc CCAS=as", "gccAS\n"},
+      {"CCAS\n", "CCAS=as CC=gcc", "as\n"},
+      {"x @rules@\n@rules@\n@rules@ y\n", "\"@rules@$nl=R$nl\"", "x R\nR\n@rules@ y\n"},
+  };
+  for (const auto& c : cases) {
+    support::TempDir dir;
+    support::write_file(dir / "in", c.text);
+    support::Outcome got = run_script(dir, "nl='\n'; plom-template in out " + c.args);
+    EXPECT_EQ(got.exit_code(), 0) << got.err;
+    EXPECT_EQ(support::read_file(dir / "out"), c.expanded) << c.args;
+  }
+}
+
+// plom_expand in place of configure_file(@ONLY): the same header as
+// configure_file makes, with #cmakedefine set and unset, and a template with
+// CRLF, UTF-8, a byte that is not UTF-8 and no final newline kept as it is.
+TEST(TemplatePorting, ConfigureFile) {
+  support::TempDir dir;
+  support::write_file(dir / "config.h.in",
+                      "#define VERSION \"@PROJECT_VERSION@\"\n#define EXTRA \"@EXTRA_FLAGS@\"\n"
+                      "#cmakedefine HAVE_STRNDUP\n");
+  support::write_file(dir / "crlf.h.in",
+                      "// Gr\xc3\xbc\xc3\x9f" "e \xff\r\n#define VERSION \"@PROJECT_VERSION@\"\r\n"
+                      "#define EXTRA \"@EXTRA_FLAGS@\"");
+  support::write_file(
+      dir / "CMakeLists.txt",
+      "cmake_minimum_required(VERSION 3.20)\nproject(sample VERSION 2.5.1 LANGUAGES NONE)\n" +
+          support::readme_recipe("cmake-generate") + support::readme_recipe("configure-file") +
+          "set(out ${CMAKE_CURRENT_BINARY_DIR})\n"
+          "plom_expand(${CMAKE_CURRENT_SOURCE_DIR}/crlf.h.in ${out}/crlf.h\n"
+          "  @PROJECT_VERSION@=${PROJECT_VERSION} @EXTRA_FLAGS@=${EXTRA_FLAGS})\n"
+          "add_custom_target(generated ALL DEPENDS ${out}/config.h.new ${out}/crlf.h.new)\n"
+          "configure_file(config.h.in config-cmake.h @ONLY)\n");
+  for (const auto& [option, define] :
+       {std::pair{"ON", "#define HAVE_STRNDUP\n"}, {"OFF", "/* #undef HAVE_STRNDUP */\n"}}) {
+    const std::string build = std::string("build-") + option;
+    support::Outcome got = support::run_with_programs(
+        dir, PLOM_CMAKE, {"-S", ".", "-B", build, std::string("-DHAVE_STRNDUP=") + option});
+    ASSERT_EQ(got.exit_code(), 0) << got.out << got.err;
+    got = support::run_with_programs(dir, PLOM_CMAKE, {"--build", build});
+    ASSERT_EQ(got.exit_code(), 0) << got.out << got.err;
+    const std::string header =
+        "#define VERSION \"2.5.1\"\n#define EXTRA \"\"\n" + std::string(define);
+    EXPECT_EQ(support::read_file(dir / (build + "/config.h")), header) << option;
+    EXPECT_EQ(support::read_file(dir / (build + "/config-cmake.h")), header) << option;
+    EXPECT_EQ(support::read_file(dir / (build + "/crlf.h")),
+              "// Gr\xc3\xbc\xc3\x9f" "e \xff\r\n#define VERSION \"2.5.1\"\r\n#define EXTRA \"\"");
+  }
+}
+
+// A script made from a template: the output's mode is 0666 less the umask,
+// whatever the template's, until chmod +x; expanding in place drops the
+// execute bit too.
+TEST(TemplatePorting, GeneratedScript) {
+  const struct {
+    int umask;
+    mode_t plain, executable;
+  } cases[] = {{022, 0644, 0755}, {077, 0600, 0700}, {002, 0664, 0775}};
+  const std::string recipe = support::readme_recipe("generated-script");
+  const std::string expand = recipe.substr(0, recipe.find(" && "));
+  auto mode = [](const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.umask);
+    support::TempDir dir;
+    support::write_file(dir / "run-tests.in", "#!@SHELL@\necho \"run-tests @VERSION@ \xc3\xa9\"\n");
+    ASSERT_EQ(chmod((dir / "run-tests.in").c_str(), 0755), 0);
+    ASSERT_EQ(run_script(dir, expand, c.umask).exit_code(), 0);
+    EXPECT_EQ(mode(dir / "run-tests"), c.plain);
+
+    support::Outcome got = run_script(dir, recipe, c.umask);
+    EXPECT_EQ(got.exit_code(), 0) << got.err;
+    EXPECT_EQ(mode(dir / "run-tests"), c.executable);
+    got = run_script(dir, "./run-tests");
+    EXPECT_EQ(got.out, "run-tests 1.2 \xc3\xa9\n");
+    EXPECT_EQ(got.err, "");
+
+    ASSERT_EQ(run_script(dir, "plom-template run-tests run-tests", c.umask).exit_code(), 0);
+    EXPECT_EQ(mode(dir / "run-tests"), c.plain);
+  }
+}
+
+}  // namespace

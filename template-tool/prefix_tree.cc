@@ -1,0 +1,115 @@
+#include "prefix_tree.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "bits.h"
+
+namespace {
+
+// A node while the tree is built: where it hangs and which name spells the
+// bytes that lead to it.
+struct Building {
+  uint32_t parent;
+  uint32_t depth;
+  uint32_t spelt_by;  // a name that passes through it
+  int32_t name;
+};
+
+}  // namespace
+
+void PrefixTree::build(const NameList& names) {
+  names_ = &names;
+  const size_t count = names.count();
+  g_autofree uint32_t* order = g_new(uint32_t, count > 0 ? count : 1);
+  for (size_t i = 0; i < count; i++)
+    order[i] = static_cast<uint32_t>(i);
+  std::sort(order, order + count, [&names](uint32_t a, uint32_t b) {
+    const Name& x = names[a];
+    const Name& y = names[b];
+    const int c = memcmp(x.bytes, y.bytes, std::min(x.size, y.size));
+    return c != 0 ? c < 0 : x.size < y.size;
+  });
+
+  // In byte order each name shares its beginning with the one before it:
+  // the stack holds the nodes on the way to that one, and a node is made
+  // where the two part (splitting an edge) and where the new one ends.
+  g_autofree Building* built = g_new(Building, 2 * count + 1);
+  g_autofree uint32_t* stack = g_new(uint32_t, count + 1);
+  uint32_t nodes = 1;
+  built[0] = {0, 0, 0, -1};
+  size_t depth = 1;
+  stack[0] = 0;
+  for (size_t i = 0; i < count; i++) {
+    const Name& name = names[order[i]];
+    size_t shared = 0;
+    if (i > 0) {
+      const Name& before = names[order[i - 1]];
+      while (shared < before.size && shared < name.size && before.bytes[shared] == name.bytes[shared])
+        shared++;
+    }
+    uint32_t popped = 0;
+    bool any = false;
+    while (built[stack[depth - 1]].depth > shared) {
+      popped = stack[--depth];
+      any = true;
+    }
+    if (any && built[stack[depth - 1]].depth < shared) {
+      const uint32_t split = nodes++;
+      built[split] = {stack[depth - 1], static_cast<uint32_t>(shared), built[popped].spelt_by, -1};
+      built[popped].parent = split;
+      stack[depth++] = split;
+    }
+    const uint32_t leaf = nodes++;
+    built[leaf] = {stack[depth - 1], static_cast<uint32_t>(name.size), order[i],
+                   static_cast<int32_t>(order[i])};
+    stack[depth++] = leaf;
+  }
+
+  // Every node but the root is the target of one edge.
+  edges_ = g_new0(Edge, nodes);
+  size_t label_bytes = 0;
+  for (uint32_t v = 1; v < nodes; v++)
+    label_bytes += built[v].depth - built[built[v].parent].depth + 8;
+  labels_ = static_cast<char*>(g_malloc0(label_bytes + 1));
+  size_t slots = 64;
+  while (slots < 2 * static_cast<size_t>(nodes))
+    slots *= 2;
+  slots_ = g_new0(uint64_t, slots);
+  slot_mask_ = slots - 1;
+  slot_shift_ = 64 - lowest_set_bit(slots);
+  char* next_label = labels_;
+  for (uint32_t v = 1; v < nodes; v++) {
+    const uint32_t u = built[v].parent;
+    const char* spelling = names[built[v].spelt_by].bytes;
+    const uint32_t from = built[u].depth;
+    const uint32_t size = built[v].depth - from - 1;
+    memcpy(next_label, spelling + from + 1, size);
+    Edge& edge = edges_[v];
+    memcpy(&edge.head, next_label, 8);
+    edge.mask = size >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * size)) - 1;
+    edge.label = next_label;
+    edge.size |= size;
+    edge.name = built[v].name;
+    next_label += size + 8;
+    const unsigned char byte = static_cast<unsigned char>(spelling[from]);
+    edges_[u].size |= kBranches;
+    if (u == 0) {
+      root_[byte] = v;
+      continue;
+    }
+    const uint32_t key = u << 8 | byte;
+    size_t slot = slot_of(key);
+    while (slots_[slot] != 0)
+      slot = (slot + 1) & slot_mask_;
+    slots_[slot] = static_cast<uint64_t>(key) << 32 | v;
+  }
+}
+
+PrefixTree::~PrefixTree() {
+  g_free(edges_);
+  g_free(labels_);
+  g_free(slots_);
+}

@@ -1,0 +1,338 @@
+#include "start_finder.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kNone = UINT32_MAX;
+// Stretches shorter than this, per lane, are read in one lane.
+constexpr size_t kShortestLane = 256;
+
+// Owns what g_try_malloc gave until it is handed on.
+template <typename T>
+T* try_new(size_t count) {
+  return static_cast<T*>(g_try_malloc_n(count > 0 ? count : 1, sizeof(T)));
+}
+
+}  // namespace
+
+StartFinder::~StartFinder() {
+  g_free(table_);
+  g_free(row_name_);
+  g_free(first_child_);
+  g_free(child_byte_);
+  g_free(child_node_);
+  g_free(fail_);
+  g_free(node_name_);
+}
+
+bool StartFinder::build(const NameList& names, size_t most_table_bytes) {
+  const size_t count = names.count();
+  size_t total = 0;
+  for (size_t i = 0; i < count; i++)
+    total += names[i].size;
+  // The names reversed, in byte order.
+  g_autofree char* reversed = try_new<char>(total);
+  g_autofree size_t* at = try_new<size_t>(count);
+  g_autofree uint32_t* order = try_new<uint32_t>(count);
+  // The tree: a node for every distinct ending of a name.
+  const size_t most = total + 1;
+  g_autofree uint32_t* parent = try_new<uint32_t>(most);
+  g_autofree unsigned char* byte = try_new<unsigned char>(most);
+  g_autofree uint32_t* own = try_new<uint32_t>(most);
+  g_autofree uint32_t* path = try_new<uint32_t>(names.longest() + 1);
+  if (!reversed || !at || !order || !parent || !byte || !own || !path)
+    return false;
+  size_t next = 0;
+  for (size_t i = 0; i < count; i++) {
+    at[i] = next;
+    for (size_t k = names[i].size; k-- > 0;)
+      reversed[next++] = names[i].bytes[k];
+    order[i] = static_cast<uint32_t>(i);
+  }
+  std::sort(order, order + count, [&](uint32_t a, uint32_t b) {
+    const size_t sa = names[a].size, sb = names[b].size;
+    const int c = memcmp(reversed + at[a], reversed + at[b], std::min(sa, sb));
+    return c != 0 ? c < 0 : sa < sb;
+  });
+  // Sorted, each reversed name shares a beginning with the one before it
+  // and adds nodes for the rest; so a node's children come in byte order.
+  uint32_t nodes = 1;
+  parent[0] = 0;
+  own[0] = kNone;
+  path[0] = 0;
+  for (size_t i = 0; i < count; i++) {
+    const char* r = reversed + at[order[i]];
+    const size_t size = names[order[i]].size;
+    size_t shared = 0;
+    if (i > 0) {
+      const char* before = reversed + at[order[i - 1]];
+      const size_t before_size = names[order[i - 1]].size;
+      while (shared < size && shared < before_size && r[shared] == before[shared])
+        shared++;
+    }
+    for (size_t k = shared; k < size; k++) {
+      parent[nodes] = path[k];
+      byte[nodes] = static_cast<unsigned char>(r[k]);
+      own[nodes] = kNone;
+      path[k + 1] = nodes++;
+    }
+    own[path[size]] = order[i];
+  }
+
+  // Children by node, in byte order.
+  first_child_ = try_new<uint32_t>(nodes + 1);
+  child_byte_ = try_new<unsigned char>(nodes);
+  child_node_ = try_new<uint32_t>(nodes);
+  fail_ = try_new<uint32_t>(nodes);
+  node_name_ = try_new<uint32_t>(nodes);
+  g_autofree uint32_t* queue = try_new<uint32_t>(nodes);
+  if (!first_child_ || !child_byte_ || !child_node_ || !fail_ || !node_name_ || !queue)
+    return false;
+  memset(first_child_, 0, (nodes + 1) * sizeof(uint32_t));
+  for (uint32_t v = 1; v < nodes; v++)
+    first_child_[parent[v] + 1]++;
+  for (uint32_t v = 0; v < nodes; v++)
+    first_child_[v + 1] += first_child_[v];
+  {
+    g_autofree uint32_t* filled = try_new<uint32_t>(nodes);
+    if (!filled)
+      return false;
+    memcpy(filled, first_child_, nodes * sizeof(uint32_t));
+    for (uint32_t v = 1; v < nodes; v++) {
+      const uint32_t slot = filled[parent[v]]++;
+      child_byte_[slot] = byte[v];
+      child_node_[slot] = v;
+    }
+  }
+  nodes_ = nodes;
+
+  // Breadth first, each node's failure link is the longest proper ending of
+  // its bytes that is in the tree, and the name that starts where it is
+  // reached is the first listed among its own and its failure link's.
+  size_t head = 0, tail = 0;
+  queue[tail++] = 0;
+  fail_[0] = 0;
+  node_name_[0] = kNone;
+  while (head < tail) {
+    const uint32_t u = queue[head++];
+    for (uint32_t slot = first_child_[u]; slot < first_child_[u + 1]; slot++) {
+      const uint32_t v = child_node_[slot];
+      uint32_t f = 0;
+      if (u != 0) {
+        f = next_slowly(fail_[u], child_byte_[slot]);
+      }
+      fail_[v] = f;
+      node_name_[v] = std::min(own[v], node_name_[f]);
+      queue[tail++] = v;
+    }
+  }
+  longest_ = names.longest();
+
+  // The table, when it fits: the rows where a name starts first, so that one
+  // comparison tells a state that needs a look from one that does not.
+  int classes = 1;  // NUL is 0
+  bool used[256] = {};
+  for (uint32_t v = 1; v < nodes; v++)
+    used[byte[v]] = true;
+  for (int b = 1; b < 256; b++) {
+    if (used[b])
+      classes_[b] = static_cast<uint8_t>(classes++);
+  }
+  if (classes < 256) {
+    for (int b = 1; b < 256; b++) {
+      if (!used[b])
+        classes_[b] = static_cast<uint8_t>(classes);
+    }
+    classes++;
+  }
+  while ((1 << shift_) < classes)
+    shift_++;
+  const size_t rows = size_t{nodes} + 1;
+  if ((uint64_t{rows} << shift_) * sizeof(uint32_t) > most_table_bytes)
+    return true;
+  g_autofree uint32_t* row_of = try_new<uint32_t>(nodes);
+  g_autofree uint32_t* table = try_new<uint32_t>(rows << shift_);
+  g_autofree uint32_t* row_name = try_new<uint32_t>(rows);
+  if (!row_of || !table || !row_name)
+    return true;
+  uint32_t row = 1;
+  for (size_t i = 0; i < nodes; i++) {
+    if (node_name_[queue[i]] != kNone)
+      row_of[queue[i]] = row++;
+  }
+  match_limit_ = row << shift_;
+  for (size_t i = 0; i < nodes; i++) {
+    if (node_name_[queue[i]] == kNone)
+      row_of[queue[i]] = row++;
+  }
+  const size_t stride = size_t{1} << shift_;
+  root_state_ = row_of[0] << shift_;
+  for (size_t i = 0; i < nodes; i++) {
+    const uint32_t u = queue[i];
+    uint32_t* entries = table + (size_t{row_of[u]} << shift_);
+    if (u == 0) {
+      for (size_t c = 0; c < stride; c++)
+        entries[c] = root_state_;
+      entries[0] = 0;
+    } else {
+      memcpy(entries, table + (size_t{row_of[fail_[u]]} << shift_), stride * sizeof(uint32_t));
+    }
+    for (uint32_t slot = first_child_[u]; slot < first_child_[u + 1]; slot++)
+      entries[classes_[child_byte_[slot]]] = row_of[child_node_[slot]] << shift_;
+    row_name[row_of[u]] = node_name_[u];
+  }
+  memcpy(table, table + root_state_, stride * sizeof(uint32_t));
+  row_name[0] = kNone;
+  table_ = static_cast<uint32_t*>(g_steal_pointer(&table));
+  row_name_ = static_cast<uint32_t*>(g_steal_pointer(&row_name));
+  // The tree is no longer needed.
+  g_clear_pointer(&first_child_, g_free);
+  g_clear_pointer(&child_byte_, g_free);
+  g_clear_pointer(&child_node_, g_free);
+  g_clear_pointer(&fail_, g_free);
+  g_clear_pointer(&node_name_, g_free);
+  return true;
+}
+
+// The node reached from node with byte, following failure links while node
+// has no such child; the root's "no child" is itself.
+uint32_t StartFinder::next_slowly(uint32_t node, unsigned char byte) const {
+  for (;;) {
+    const unsigned char* bytes = child_byte_ + first_child_[node];
+    const unsigned char* end = child_byte_ + first_child_[node + 1];
+    const unsigned char* found = std::lower_bound(bytes, end, byte);
+    if (found != end && *found == byte)
+      return child_node_[found - child_byte_];
+    if (node == 0)
+      return 0;
+    node = fail_[node];
+  }
+}
+
+size_t StartFinder::find(const char* begin, const char* end, const char* text_end, Start* out,
+                         const char** nul) const {
+  if (!table_)
+    return find_slowly(begin, end, text_end, out, nul);
+  if (static_cast<size_t>(end - begin) >= 4 * kShortestLane)
+    return find_in_lanes<4>(begin, end, text_end, out, nul);
+  return find_in_lanes<1>(begin, end, text_end, out, nul);
+}
+
+// Reads the stretch as kLanes lanes side by side, each from a little past
+// its end (where the names starting in it end) down to its beginning: the
+// lanes' lookups do not wait for each other.
+template <int kLanes>
+size_t StartFinder::find_in_lanes(const char* begin, const char* end, const char* text_end,
+                                  Start* out, const char** nul) const {
+  static_assert(kLanes == 1 || kLanes == 4, "one lane or four");
+  const uint32_t* const table = table_;
+  const uint8_t* const classes = classes_;
+  const uint32_t limit = match_limit_;
+  const size_t lane_size = static_cast<size_t>(end - begin) / kLanes;
+  auto reach = [&](const char* lane_end) {
+    return static_cast<size_t>(text_end - lane_end) > longest_ ? lane_end + longest_ : text_end;
+  };
+  auto step = [table, classes](uint32_t state, const char* p) {
+    return table[state + classes[static_cast<unsigned char>(*p)]];
+  };
+
+  // Lane i covers [lanes[i], lanes[i] + lane_size); the last lane also the
+  // rest up to end, read first.
+  const char* lanes[kLanes];
+  uint32_t state[kLanes];
+  Start* found[kLanes];  // each lane's finds, highest position first
+  const char* nuls[kLanes] = {};
+  for (int i = 0; i < kLanes; i++) {
+    lanes[i] = begin + i * lane_size;
+    found[i] = out + i * lane_size;
+    state[i] = root_state_;
+  }
+  auto note = [&](int i, uint32_t s, const char* p) {
+    if (s == 0)
+      nuls[i] = p;
+    else
+      *found[i]++ = {static_cast<uint32_t>(p - begin), row_name_[s >> shift_]};
+  };
+  for (int i = 0; i < kLanes - 1; i++) {
+    const char* lane_end = lanes[i] + lane_size;
+    for (const char* p = reach(lane_end); p-- > lane_end;)
+      state[i] = step(state[i], p);
+  }
+  const char* rest = lanes[kLanes - 1] + lane_size;
+  for (const char* p = reach(end); p-- > rest;) {
+    state[kLanes - 1] = step(state[kLanes - 1], p);
+    if (p < end && state[kLanes - 1] < limit)
+      note(kLanes - 1, state[kLanes - 1], p);
+  }
+  if constexpr (kLanes == 1) {
+    uint32_t s0 = state[0];
+    for (const char* p = rest; p-- > begin;) {
+      s0 = step(s0, p);
+      if (__builtin_expect(s0 < limit, 0))
+        note(0, s0, p);
+    }
+  } else {
+    // The states in registers, not in an array: each lane's next lookup
+    // waits only for its own last.
+    const char* const p0 = lanes[0];
+    const char* const p1 = lanes[1];
+    const char* const p2 = lanes[2];
+    const char* const p3 = lanes[3];
+    uint32_t s0 = state[0], s1 = state[1], s2 = state[2], s3 = state[3];
+    for (size_t k = lane_size; k-- > 0;) {
+      s0 = step(s0, p0 + k);
+      s1 = step(s1, p1 + k);
+      s2 = step(s2, p2 + k);
+      s3 = step(s3, p3 + k);
+      if (__builtin_expect((s0 < limit) | (s1 < limit) | (s2 < limit) | (s3 < limit), 0)) {
+        if (s0 < limit)
+          note(0, s0, p0 + k);
+        if (s1 < limit)
+          note(1, s1, p1 + k);
+        if (s2 < limit)
+          note(2, s2, p2 + k);
+        if (s3 < limit)
+          note(3, s3, p3 + k);
+      }
+    }
+  }
+
+  // Each lane's finds in place, lowest position first, one lane after another.
+  size_t count = 0;
+  *nul = nullptr;
+  for (int i = 0; i < kLanes; i++) {
+    Start* first = out + i * lane_size;
+    const size_t n = static_cast<size_t>(found[i] - first);
+    std::reverse(first, found[i]);
+    memmove(out + count, first, n * sizeof(Start));
+    count += n;
+    if (nuls[i] && !*nul)
+      *nul = nuls[i];
+  }
+  return count;
+}
+
+size_t StartFinder::find_slowly(const char* begin, const char* end, const char* text_end,
+                                Start* out, const char** nul) const {
+  *nul = nullptr;
+  const char* from = static_cast<size_t>(text_end - end) > longest_ ? end + longest_ : text_end;
+  uint32_t node = 0;
+  Start* found = out;
+  for (const char* p = from; p-- > begin;) {
+    if (*p == '\0') {
+      node = 0;
+      if (p < end)
+        *nul = p;
+      continue;
+    }
+    node = next_slowly(node, static_cast<unsigned char>(*p));
+    if (p < end && node_name_[node] != kNone)
+      *found++ = {static_cast<uint32_t>(p - begin), node_name_[node]};
+  }
+  std::reverse(out, found);
+  return static_cast<size_t>(found - out);
+}

@@ -1,0 +1,65 @@
+// Which name starts at each position of a stretch of text, found by reading
+// it backwards: the names reversed make an automaton whose state at a
+// position tells, in one step, every name that starts there. Every byte is
+// read a bounded number of times, whatever the names.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "names.h"
+
+struct Start {
+  uint32_t offset;  // from the beginning of the stretch
+  uint32_t name;    // the first listed name that starts there
+};
+
+class StartFinder {
+ public:
+  StartFinder() = default;
+  ~StartFinder();
+  StartFinder(const StartFinder&) = delete;
+  StartFinder& operator=(const StartFinder&) = delete;
+
+  // False, with nothing built, when memory runs out. A table of transitions
+  // is made when it takes at most most_table_bytes.
+  static constexpr size_t kMostTableBytes = size_t{32} << 20;
+  bool build(const NameList& names, size_t most_table_bytes = kMostTableBytes);
+  bool built() const { return nodes_ > 0; }
+
+  // Lists in out, in order, the positions s in [begin, end) at which a name
+  // starts that ends by text_end (at least end), with that name, and
+  // returns their count; out has room for one per position. The text ends
+  // at its first NUL: *nul is set to it, or nullptr when there is none
+  // before end.
+  size_t find(const char* begin, const char* end, const char* text_end, Start* out,
+              const char** nul) const;
+
+ private:
+  template <int kLanes>
+  size_t find_in_lanes(const char* begin, const char* end, const char* text_end, Start* out,
+                       const char** nul) const;
+  size_t find_slowly(const char* begin, const char* end, const char* text_end, Start* out,
+                     const char** nul) const;
+  uint32_t next_slowly(uint32_t node, unsigned char byte) const;
+
+  size_t longest_ = 0;
+  uint32_t nodes_ = 0;  // of the reversed names' tree, the root 0
+  // A table of transitions when it fits: rows of stride_ entries, indexed
+  // by state + class, each entry the next state, that is a row times
+  // stride_. Row 0 is the root's after a NUL; the rows before match_limit_
+  // are those at which some name starts.
+  uint32_t* table_ = nullptr;
+  uint32_t* row_name_ = nullptr;  // by row: the name that starts, or none
+  uint8_t classes_[256] = {};
+  int shift_ = 0;                 // stride_ is 1 << shift_
+  uint32_t root_state_ = 0;
+  uint32_t match_limit_ = 0;
+  // Otherwise, the tree itself: each node's children (bytes sorted), its
+  // failure link and the name that starts where it is reached.
+  uint32_t* first_child_ = nullptr;  // nodes_ + 1 entries into child_*
+  unsigned char* child_byte_ = nullptr;
+  uint32_t* child_node_ = nullptr;
+  uint32_t* fail_ = nullptr;
+  uint32_t* node_name_ = nullptr;
+};
