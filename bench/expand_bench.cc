@@ -89,6 +89,49 @@ void BM_Build(benchmark::State& state, const char* shape) {
   }
 }
 
+// The substitution alone on 32 MiB of each shape, into a sink that counts;
+// the way chosen, or backwards all the time.
+void name_set(benchmark::State& state, const char* shape, Expander::Way way) {
+  NameSet set;
+  make_name_set(shape, 32u << 20, &set);
+  std::vector<const char*> arguments;
+  for (const std::string& a : set.arguments)
+    arguments.push_back(a.c_str());
+  for (auto _ : state) {
+    size_t total = 0;
+    Expander expander(arguments.data(), arguments.size(), way);
+    Sink sink(kPiece, count, &total);
+    for (size_t at = 0; at < set.text.size(); at += kPiece)
+      expander.feed(set.text.data() + at, std::min(kPiece, set.text.size() - at), sink);
+    expander.finish(sink);
+    sink.flush();
+    benchmark::DoNotOptimize(total);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * set.text.size()));
+}
+
+void BM_NameSet(benchmark::State& state, const char* shape) {
+  name_set(state, shape, Expander::Way::kChoose);
+}
+
+void BM_Backwards(benchmark::State& state, const char* shape) {
+  name_set(state, shape, Expander::Way::kBackwards);
+}
+
+BENCHMARK_CAPTURE(BM_Backwards, var20, "var20")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Backwards, ident1500, "ident1500")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Backwards, near1000, "near1000")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Backwards, prefix1000, "prefix1000")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NameSet, var20, "var20")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NameSet, diverse20, "diverse20")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NameSet, ident1500, "ident1500")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NameSet, words1000, "words1000")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NameSet, words10000, "words10000")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NameSet, near1000, "near1000")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NameSet, prefix1000, "prefix1000")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NameSet, all_at, "all-at")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NameSet, long64k, "long64k")->Unit(benchmark::kMillisecond);
+
 BENCHMARK_CAPTURE(BM_Build, var10, "var10")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Build, ident1500, "ident1500")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Build, words1000, "words1000")->Unit(benchmark::kMicrosecond);

@@ -5,6 +5,8 @@
 # reports the peak memory.
 # usage: bench/name_sets.sh BUILD-DIR [MEBIBYTES] [RUNS] [SHAPE...]
 # The shapes are those write-name-set lists; all of them by default.
+# BEFORE=PROGRAM times another plom-template too (an earlier build), in the
+# same run; PERL_LIMIT and BEFORE_LIMIT are the seconds a run may take.
 set -euo pipefail
 
 build=$(cd "${1:?usage: bench/name_sets.sh BUILD-DIR [MEBIBYTES] [RUNS] [SHAPE...]}" && pwd)
@@ -20,9 +22,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 plom=$build/template-tool/plom-template
 perl_limit=${PERL_LIMIT:-120}
+before=${BEFORE-}
+before_limit=${BEFORE_LIMIT:-120}
 
 # Ordered alternation: at each position the first listed name wins.
-perl_prog='BEGIN { open my $f, "<", $ENV{PLOM_ARGS} or die; while (<$f>) { chomp;
+perl_prog='BEGIN { open my $f, "<", $ENV{PLOM_ARGS} or die; local $/ = "\n"; while (<$f>) { chomp;
   my ($n, $v) = split /=/, $_, 2; push @n, $n; $h{$n} = $v } $re = join "|", map quotemeta, @n;
   $re = qr/($re)/ } s/$re/$h{$1}/g'
 
@@ -46,9 +50,10 @@ median() {
 plom_run() { "$plom" "$work/t" "$1" "${args[@]}"; }
 perl_run() { PLOM_ARGS=$work/t.args timeout "$perl_limit" perl -0777 -pe "$perl_prog" "$work/t" > "$1"; }
 cat_run() { cat "$work/t" > "$1"; }
+before_run() { timeout "$before_limit" "$before" "$work/t" "$1" "${args[@]}"; }
 
-printf '%-15s %6s %9s %9s %9s %8s %8s %9s  %s\n' shape names plom perl cat /perl /cat \
-  "peak KiB" "checked against"
+printf '%-15s %6s %9s %9s %9s %8s %8s %9s %9s  %s\n' shape names plom perl cat /perl /cat \
+  "peak KiB" before "checked against"
 for shape in "${shapes[@]}"; do
   "$build/bench/write-name-set" "$shape" "$work/t" "$size"
   mapfile -t args < "$work/t.args"
@@ -71,7 +76,16 @@ for shape in "${shapes[@]}"; do
     mapfile -t args < "$work/t.args"
   fi
   peak=$(/usr/bin/time -f %M "$plom" "$work/t" "$work/peak" "${args[@]}" 2>&1)
-  printf '%-15s %6s %9s %9s %9s %8s %8s %9s  %s\n' "$shape" "${#args[@]}" "$t_plom" "$t_perl" \
-    "$t_cat" "$ratio" "$(awk "BEGIN { printf \"%.2f\", $t_plom / $t_cat }")" "$peak" "$checked"
+  t_before=-
+  if [[ -n $before ]]; then
+    if t_before=$(median "$work/before.out" before_run 2>/dev/null); then
+      cmp "$work/plom.out" "$work/before.out"
+    else
+      t_before=">$before_limit"
+    fi
+  fi
+  printf '%-15s %6s %9s %9s %9s %8s %8s %9s %9s  %s\n' "$shape" "${#args[@]}" "$t_plom" \
+    "$t_perl" "$t_cat" "$ratio" "$(awk "BEGIN { printf \"%.2f\", $t_plom / $t_cat }")" "$peak" \
+    "$t_before" "$checked"
   rm -f "$work"/*.out "$work/peak"
 done

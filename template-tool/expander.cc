@@ -35,7 +35,7 @@ namespace {
 // Forwards is given up when the look-ups cost more than one step for this
 // many bytes passed, beyond a little to begin with; the text is then read
 // backwards for a while before forwards is tried again.
-constexpr ptrdiff_t kBytesPerStep = 4;
+constexpr size_t kBytesPerStep = 4;
 constexpr ptrdiff_t kFirstSteps = 1024;
 constexpr size_t kBackwardsBytes = 256 << 10;
 // Backwards, the text is read in stretches of this many lanes of at least
@@ -134,14 +134,17 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
   size_t steps = 0;
   const ptrdiff_t credit = credit_;
   const bool may_give_up = !backwards_failed_;
+  auto earned = [begin](const char* q) {
+    return static_cast<ptrdiff_t>(static_cast<size_t>(q - begin) / kBytesPerStep);
+  };
   auto costly = [&](const char* q) {
     return may_give_up &&
-           static_cast<ptrdiff_t>(steps) > credit + (q - begin) / kBytesPerStep &&
+           static_cast<ptrdiff_t>(steps) > credit + earned(q) &&
            can_go_backwards();
   };
   auto leave = [&](const char* stop) {
     credit_ = std::min(kFirstSteps,
-                       credit + (stop - begin) / kBytesPerStep - static_cast<ptrdiff_t>(steps));
+                       credit + earned(stop) - static_cast<ptrdiff_t>(steps));
     return stop;
   };
   const char* literal = begin;

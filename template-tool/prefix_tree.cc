@@ -20,6 +20,26 @@ struct Building {
 
 }  // namespace
 
+const uint64_t PrefixTree::kMasks[kMostRest + 1][2] = {
+    {0, 0},
+    {0xff, 0},
+    {0xffff, 0},
+    {0xffffff, 0},
+    {0xffffffff, 0},
+    {0xffffffffff, 0},
+    {0xffffffffffff, 0},
+    {0xffffffffffffff, 0},
+    {~uint64_t{0}, 0},
+    {~uint64_t{0}, 0xff},
+    {~uint64_t{0}, 0xffff},
+    {~uint64_t{0}, 0xffffff},
+    {~uint64_t{0}, 0xffffffff},
+    {~uint64_t{0}, 0xffffffffff},
+    {~uint64_t{0}, 0xffffffffffff},
+    {~uint64_t{0}, 0xffffffffffffff},
+    {~uint64_t{0}, ~uint64_t{0}},
+};
+
 void PrefixTree::build(const NameList& names) {
   names_ = &names;
   const size_t count = names.count();
@@ -71,8 +91,16 @@ void PrefixTree::build(const NameList& names) {
   // Every node but the root is the target of one edge.
   edges_ = g_new0(Edge, nodes);
   size_t label_bytes = 0;
-  for (uint32_t v = 1; v < nodes; v++)
+  size_t shortest = count > 0 ? names[0].size : 0;
+  for (size_t i = 1; i < count; i++)
+    shortest = std::min(shortest, names[i].size);
+  first_ = std::min<size_t>(shortest, 8);
+  first_mask_ = first_ == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * first_)) - 1;
+  size_t crossings = 0;  // edges on which the first bytes end
+  for (uint32_t v = 1; v < nodes; v++) {
     label_bytes += built[v].depth - built[built[v].parent].depth + 8;
+    crossings += built[built[v].parent].depth < first_ && first_ <= built[v].depth;
+  }
   labels_ = static_cast<char*>(g_malloc0(label_bytes + 1));
   size_t slots = 64;
   while (slots < 2 * static_cast<size_t>(nodes))
@@ -80,6 +108,16 @@ void PrefixTree::build(const NameList& names) {
   slots_ = g_new0(uint64_t, slots);
   slot_mask_ = slots - 1;
   slot_shift_ = 64 - lowest_set_bit(slots);
+  size_t entries = 16;
+  while (entries < 2 * crossings)
+    entries *= 2;
+  // Aligned as Entry asks (g_malloc aligns less).
+  entry_memory_ = g_malloc0(entries * sizeof(Entry) + alignof(Entry));
+  const size_t misaligned = reinterpret_cast<uintptr_t>(entry_memory_) % alignof(Entry);
+  entries_ = reinterpret_cast<Entry*>(static_cast<char*>(entry_memory_) +
+                                      (misaligned ? alignof(Entry) - misaligned : 0));
+  entry_mask_ = entries - 1;
+  entry_shift_ = 64 - lowest_set_bit(entries);
   char* next_label = labels_;
   for (uint32_t v = 1; v < nodes; v++) {
     const uint32_t u = built[v].parent;
@@ -88,23 +126,39 @@ void PrefixTree::build(const NameList& names) {
     const uint32_t size = built[v].depth - from - 1;
     memcpy(next_label, spelling + from + 1, size);
     Edge& edge = edges_[v];
-    memcpy(&edge.head, next_label, 8);
-    edge.mask = size >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * size)) - 1;
     edge.label = next_label;
     edge.size |= size;
     edge.name = built[v].name;
     next_label += size + 8;
-    const unsigned char byte = static_cast<unsigned char>(spelling[from]);
     edges_[u].size |= kBranches;
-    if (u == 0) {
-      root_[byte] = v;
-      continue;
-    }
-    const uint32_t key = u << 8 | byte;
-    size_t slot = slot_of(key);
+    const uint32_t key = u << 8 | static_cast<unsigned char>(spelling[from]);
+    size_t slot = spread(key, slot_shift_);
     while (slots_[slot] != 0)
       slot = (slot + 1) & slot_mask_;
     slots_[slot] = static_cast<uint64_t>(key) << 32 | v;
+  }
+  // The edges on which the first bytes end, now that it is known which
+  // nodes edges leave.
+  for (uint32_t v = 1; v < nodes; v++) {
+    const uint32_t from = built[built[v].parent].depth;
+    if (from >= first_ || first_ > built[v].depth)
+      continue;
+    const char* spelling = names[built[v].spelt_by].bytes;
+    const uint64_t key = load_short(spelling, first_) & first_mask_;
+    size_t i = spread(key, entry_shift_);
+    while (entries_[i].edge != 0)
+      i = (i + 1) & entry_mask_;
+    Entry& entry = entries_[i];
+    entry.key = key;
+    entry.edge = v;
+    entry.into = static_cast<uint16_t>(first_ - from - 1);
+    const size_t rest = built[v].depth - first_;
+    if (!(edges_[v].size & kBranches) && rest <= kMostRest) {
+      memcpy(entry.rest, spelling + first_, rest);
+      entry.rest_size = static_cast<uint16_t>(rest);
+      entry.name = names[static_cast<size_t>(built[v].name)];
+      entry.whole = true;
+    }
   }
 }
 
@@ -112,4 +166,5 @@ PrefixTree::~PrefixTree() {
   g_free(edges_);
   g_free(labels_);
   g_free(slots_);
+  g_free(entry_memory_);
 }

@@ -21,28 +21,60 @@ class PrefixTree {
   // Of the names that the text at p begins with and that end by end, the
   // one listed first, or nullptr. Adds to work what the look-up cost, in
   // steps of about one edge or eight bytes compared.
+  //
+  // Every name is at least first_ bytes long, so those bytes (up to eight)
+  // are looked up at once: where the tree has them, or nowhere. For names of
+  // one size up to eight bytes that one look-up is all.
   __attribute__((always_inline)) const Name* match(const char* p, const char* end,
                                                   size_t& work) const {
-    uint32_t e = root_[static_cast<unsigned char>(*p)];
+    const size_t available = static_cast<size_t>(end - p);
+    if (available < first_)
+      return nullptr;
+    const uint64_t key = (available >= 8 ? load(p) : load_short(p, available)) & first_mask_;
+    work++;
+    const Entry* entry = enter(key);
+    if (!entry)
+      return nullptr;
+    if (entry->whole) {
+      // One name can begin so, and the entry holds the rest of it.
+      const size_t left = available - first_;
+      const char* rest = p + first_;
+      if (left < entry->rest_size)
+        return nullptr;
+      const uint64_t* mask = kMasks[entry->rest_size];
+      const uint64_t w0 = left >= 16 ? load(rest) : load_short(rest, left);
+      const uint64_t w1 = left >= 16 ? load(rest + 8) : left > 8 ? load_short(rest + 8, left - 8) : 0;
+      if ((((w0 ^ entry->rest[0]) & mask[0]) | ((w1 ^ entry->rest[1]) & mask[1])) != 0)
+        return nullptr;
+      return &entry->name;
+    }
     const Name* best = nullptr;
-    const char* at = p + 1;
-    while (e != 0) {
-      const Edge& edge = edges_[e];
-      const size_t size = edge.size & ~kBranches;
+    const char* at = p + first_;
+    uint32_t e = entry->edge;
+    // The rest of the edge the first bytes end in.
+    const Edge* edge = &edges_[e];
+    size_t size = (edge->size & ~kBranches) - entry->into;
+    for (;;) {
       const size_t left = static_cast<size_t>(end - at);
       if (size > left)
         break;
       work += 1 + size / 8;
-      if (left >= 8 && size <= 8 ? ((load(at) ^ edge.head) & edge.mask) != 0
-                                 : !same(at, edge.label, size))
-        break;
-      at += size;
+      if (size > 0) {
+        const char* label = edge->label + (edge->size & ~kBranches) - size;
+        if (!same(at, label, size, left))
+          break;
+        at += size;
+      }
       // Below a name are only names listed before it: the deepest wins.
-      if (edge.name >= 0)
-        best = &(*names_)[static_cast<size_t>(edge.name)];
-      if (!(edge.size & kBranches) || at == end)
+      if (edge->name >= 0)
+        best = &(*names_)[static_cast<size_t>(edge->name)];
+      if (!(edge->size & kBranches) || at == end)
         break;
       e = find(e, static_cast<unsigned char>(*at++));
+      if (e == 0)
+        break;
+      edge = &edges_[e];
+      size = edge->size & ~kBranches;
     }
     return best;
   }
@@ -50,47 +82,84 @@ class PrefixTree {
  private:
   // The edge into a node other than the root, numbered as the node.
   struct Edge {
-    uint64_t head;      // the label's first eight bytes, zero past its end
-    uint64_t mask;      // the bits of those that are the label's
-    const char* label;  // the bytes after the first
+    const char* label;  // the bytes after the first, padded with eight more
     uint32_t size;      // the label's, | kBranches when edges leave the node
     int32_t name;       // the name ending at the node, or -1
   };
   static constexpr uint32_t kBranches = 1u << 31;
+  // Where the tree has a name's first bytes: on the edge into edge, into
+  // bytes of its label consumed. When that edge leads to a name with at most
+  // sixteen more bytes and no edge leaves it, those bytes are here too.
+  // An entry fills a cache line: one look-up, one line.
+  static constexpr size_t kMostRest = 16;
+  struct alignas(64) Entry {
+    uint64_t key;
+    uint32_t edge;  // 0 when free
+    uint16_t into;
+    uint16_t rest_size;
+    uint64_t rest[2];  // zero past the name's end
+    Name name;         // a copy of the one name that can begin so
+    bool whole;        // whether there is one
+  };
+  // The bits of two words that hold the first n bytes, for n up to 16.
+  static const uint64_t kMasks[kMostRest + 1][2];
 
   static uint64_t load(const char* p) {
     uint64_t word;
-    __builtin_memcpy(&word, p, sizeof word);
+    memcpy(&word, p, sizeof word);
     return word;
   }
-  // Whether the size bytes at at are label's.
-  static bool same(const char* at, const char* label, size_t size) {
-    if (size < 8)
-      return memcmp(at, label, size) == 0;
+  static uint64_t load_short(const char* p, size_t size) {
+    uint64_t word = 0;
+    memcpy(&word, p, size < 8 ? size : 8);
+    return word;
+  }
+  // Whether the size bytes at at are label's; left bytes may be read at at.
+  static bool same(const char* at, const char* label, size_t size, size_t left) {
+    if (size <= 8) {
+      if (left < 8)
+        return memcmp(at, label, size) == 0;
+      const uint64_t mask = size == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * size)) - 1;
+      return ((load(at) ^ load(label)) & mask) == 0;
+    }
     for (size_t i = 0; i + 8 < size; i += 8) {
       if (load(at + i) != load(label + i))
         return false;
     }
     return load(at + size - 8) == load(label + size - 8);
   }
+  static size_t spread(uint64_t key, int shift) {
+    return static_cast<size_t>(((key ^ (key >> 29)) * 0x9e3779b97f4a7c15ull) >> shift);
+  }
+  const Entry* enter(uint64_t key) const {
+    for (size_t i = spread(key, entry_shift_);; i = (i + 1) & entry_mask_) {
+      const Entry& entry = entries_[i];
+      if (entry.key == key && entry.edge != 0)
+        return &entry;
+      if (entry.edge == 0)
+        return nullptr;
+    }
+  }
   // The edge leaving node with byte, or 0.
   uint32_t find(uint32_t node, unsigned char byte) const {
     const uint32_t key = node << 8 | byte;
-    for (size_t i = slot_of(key);; i = (i + 1) & slot_mask_) {
+    for (size_t i = spread(key, slot_shift_);; i = (i + 1) & slot_mask_) {
       const uint64_t slot = slots_[i];
       if (slot == 0 || static_cast<uint32_t>(slot >> 32) == key)
         return static_cast<uint32_t>(slot);
     }
   }
-  size_t slot_of(uint32_t key) const {
-    return static_cast<size_t>((key * 0x9e3779b97f4a7c15ull) >> slot_shift_);
-  }
 
   const NameList* names_ = nullptr;
   Edge* edges_ = nullptr;
   char* labels_ = nullptr;
-  uint32_t root_[256] = {};  // the edge leaving the root with each byte
-  // The other edges: (node << 8 | byte) << 32 | edge, 0 when free.
+  size_t first_ = 0;  // how many first bytes are looked up at once
+  uint64_t first_mask_ = 0;
+  void* entry_memory_ = nullptr;
+  Entry* entries_ = nullptr;  // in entry_memory_
+  size_t entry_mask_ = 0;
+  int entry_shift_ = 64;
+  // The edges below: (node << 8 | byte) << 32 | edge, 0 when free.
   uint64_t* slots_ = nullptr;
   size_t slot_mask_ = 0;
   int slot_shift_ = 64;

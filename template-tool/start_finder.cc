@@ -21,7 +21,7 @@ T* try_new(size_t count) {
 
 StartFinder::~StartFinder() {
   g_free(table_);
-  g_free(row_name_);
+  g_free(special_name_);
   g_free(first_child_);
   g_free(child_byte_);
   g_free(child_node_);
@@ -151,44 +151,55 @@ bool StartFinder::build(const NameList& names, size_t most_table_bytes) {
   }
   while ((1 << shift_) < classes)
     shift_++;
-  const size_t rows = size_t{nodes} + 1;
-  if ((uint64_t{rows} << shift_) * sizeof(uint32_t) > most_table_bytes)
-    return true;
-  g_autofree uint32_t* row_of = try_new<uint32_t>(nodes);
-  g_autofree uint32_t* table = try_new<uint32_t>(rows << shift_);
-  g_autofree uint32_t* row_name = try_new<uint32_t>(rows);
-  if (!row_of || !table || !row_name)
-    return true;
-  uint32_t row = 1;
-  for (size_t i = 0; i < nodes; i++) {
-    if (node_name_[queue[i]] != kNone)
-      row_of[queue[i]] = row++;
-  }
-  match_limit_ = row << shift_;
-  for (size_t i = 0; i < nodes; i++) {
-    if (node_name_[queue[i]] == kNone)
-      row_of[queue[i]] = row++;
-  }
+  // Rows where no name starts come first, the root's at 0; then, from the
+  // first power of two past them, a row for after a NUL and the rows where
+  // names start. So a state at or past special_ needs a look: for a few
+  // states at once, one OR and one test tell.
   const size_t stride = size_t{1} << shift_;
-  root_state_ = row_of[0] << shift_;
+  size_t plain = 0;
+  for (size_t i = 0; i < nodes; i++)
+    plain += node_name_[queue[i]] == kNone;
+  const size_t matches = nodes - plain;
+  uint64_t special = stride;
+  while (special < uint64_t{plain} << shift_)
+    special *= 2;
+  if ((uint64_t{plain + 1 + matches} << shift_) * sizeof(uint32_t) > most_table_bytes ||
+      special + (uint64_t{1 + matches} << shift_) > UINT32_MAX)
+    return true;
+  g_autofree uint32_t* row_of = try_new<uint32_t>(nodes);  // premultiplied
+  g_autofree uint32_t* table = try_new<uint32_t>(special + ((1 + matches) << shift_));
+  g_autofree uint32_t* names_of = try_new<uint32_t>(1 + matches);
+  if (!row_of || !table || !names_of)
+    return true;
+  special_ = static_cast<uint32_t>(special);
+  size_t next_plain = 0, next_special = 1;
   for (size_t i = 0; i < nodes; i++) {
     const uint32_t u = queue[i];
-    uint32_t* entries = table + (size_t{row_of[u]} << shift_);
+    if (node_name_[u] == kNone) {
+      row_of[u] = static_cast<uint32_t>(next_plain++ << shift_);
+    } else {
+      names_of[next_special] = node_name_[u];
+      row_of[u] = static_cast<uint32_t>(special + (next_special++ << shift_));
+    }
+  }
+  names_of[0] = kNone;
+  for (size_t i = 0; i < nodes; i++) {
+    const uint32_t u = queue[i];
+    uint32_t* entries = table + row_of[u];
     if (u == 0) {
       for (size_t c = 0; c < stride; c++)
-        entries[c] = root_state_;
-      entries[0] = 0;
+        entries[c] = 0;
+      entries[0] = special_;  // NUL
     } else {
-      memcpy(entries, table + (size_t{row_of[fail_[u]]} << shift_), stride * sizeof(uint32_t));
+      memcpy(entries, table + row_of[fail_[u]], stride * sizeof(uint32_t));
     }
     for (uint32_t slot = first_child_[u]; slot < first_child_[u + 1]; slot++)
-      entries[classes_[child_byte_[slot]]] = row_of[child_node_[slot]] << shift_;
-    row_name[row_of[u]] = node_name_[u];
+      entries[classes_[child_byte_[slot]]] = row_of[child_node_[slot]];
   }
-  memcpy(table, table + root_state_, stride * sizeof(uint32_t));
-  row_name[0] = kNone;
+  // After a NUL all is as at the root.
+  memcpy(table + special, table, stride * sizeof(uint32_t));
   table_ = static_cast<uint32_t*>(g_steal_pointer(&table));
-  row_name_ = static_cast<uint32_t*>(g_steal_pointer(&row_name));
+  special_name_ = static_cast<uint32_t*>(g_steal_pointer(&names_of));
   // The tree is no longer needed.
   g_clear_pointer(&first_child_, g_free);
   g_clear_pointer(&child_byte_, g_free);
@@ -217,7 +228,9 @@ size_t StartFinder::find(const char* begin, const char* end, const char* text_en
                          const char** nul) const {
   if (!table_)
     return find_slowly(begin, end, text_end, out, nul);
-  if (static_cast<size_t>(end - begin) >= 4 * kShortestLane)
+  // Each lane reads up to a longest name past its end first: lanes are
+  // worth it only when they are longer than that.
+  if (static_cast<size_t>(end - begin) >= 4 * std::max(kShortestLane, 2 * longest_))
     return find_in_lanes<4>(begin, end, text_end, out, nul);
   return find_in_lanes<1>(begin, end, text_end, out, nul);
 }
@@ -231,31 +244,31 @@ size_t StartFinder::find_in_lanes(const char* begin, const char* end, const char
   static_assert(kLanes == 1 || kLanes == 4, "one lane or four");
   const uint32_t* const table = table_;
   const uint8_t* const classes = classes_;
-  const uint32_t limit = match_limit_;
+  const size_t special = special_;
   const size_t lane_size = static_cast<size_t>(end - begin) / kLanes;
   auto reach = [&](const char* lane_end) {
     return static_cast<size_t>(text_end - lane_end) > longest_ ? lane_end + longest_ : text_end;
   };
-  auto step = [table, classes](uint32_t state, const char* p) {
+  // States are kept as size_t: the sum indexes the table as it is.
+  auto step = [table, classes](size_t state, const char* p) -> size_t {
     return table[state + classes[static_cast<unsigned char>(*p)]];
   };
 
   // Lane i covers [lanes[i], lanes[i] + lane_size); the last lane also the
   // rest up to end, read first.
   const char* lanes[kLanes];
-  uint32_t state[kLanes];
+  size_t state[kLanes] = {};
   Start* found[kLanes];  // each lane's finds, highest position first
   const char* nuls[kLanes] = {};
   for (int i = 0; i < kLanes; i++) {
     lanes[i] = begin + i * lane_size;
     found[i] = out + i * lane_size;
-    state[i] = root_state_;
   }
-  auto note = [&](int i, uint32_t s, const char* p) {
-    if (s == 0)
+  auto note = [&](int i, size_t s, const char* p) {
+    if (s == special)
       nuls[i] = p;
     else
-      *found[i]++ = {static_cast<uint32_t>(p - begin), row_name_[s >> shift_]};
+      *found[i]++ = {static_cast<uint32_t>(p - begin), special_name_[(s - special) >> shift_]};
   };
   for (int i = 0; i < kLanes - 1; i++) {
     const char* lane_end = lanes[i] + lane_size;
@@ -265,37 +278,39 @@ size_t StartFinder::find_in_lanes(const char* begin, const char* end, const char
   const char* rest = lanes[kLanes - 1] + lane_size;
   for (const char* p = reach(end); p-- > rest;) {
     state[kLanes - 1] = step(state[kLanes - 1], p);
-    if (p < end && state[kLanes - 1] < limit)
+    if (p < end && state[kLanes - 1] >= special)
       note(kLanes - 1, state[kLanes - 1], p);
   }
   if constexpr (kLanes == 1) {
-    uint32_t s0 = state[0];
+    size_t s0 = state[0];
     for (const char* p = rest; p-- > begin;) {
       s0 = step(s0, p);
-      if (__builtin_expect(s0 < limit, 0))
+      if (__builtin_expect(s0 >= special, 0))
         note(0, s0, p);
     }
   } else {
     // The states in registers, not in an array: each lane's next lookup
-    // waits only for its own last.
+    // waits only for its own last. No state before special has a bit of
+    // special or above.
     const char* const p0 = lanes[0];
     const char* const p1 = lanes[1];
     const char* const p2 = lanes[2];
     const char* const p3 = lanes[3];
-    uint32_t s0 = state[0], s1 = state[1], s2 = state[2], s3 = state[3];
+    const size_t high = ~(special - 1);
+    size_t s0 = state[0], s1 = state[1], s2 = state[2], s3 = state[3];
     for (size_t k = lane_size; k-- > 0;) {
       s0 = step(s0, p0 + k);
       s1 = step(s1, p1 + k);
       s2 = step(s2, p2 + k);
       s3 = step(s3, p3 + k);
-      if (__builtin_expect((s0 < limit) | (s1 < limit) | (s2 < limit) | (s3 < limit), 0)) {
-        if (s0 < limit)
+      if (__builtin_expect(((s0 | s1 | s2 | s3) & high) != 0, 0)) {
+        if (s0 >= special)
           note(0, s0, p0 + k);
-        if (s1 < limit)
+        if (s1 >= special)
           note(1, s1, p1 + k);
-        if (s2 < limit)
+        if (s2 >= special)
           note(2, s2, p2 + k);
-        if (s3 < limit)
+        if (s3 >= special)
           note(3, s3, p3 + k);
       }
     }

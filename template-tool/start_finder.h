@@ -45,16 +45,15 @@ class StartFinder {
 
   size_t longest_ = 0;
   uint32_t nodes_ = 0;  // of the reversed names' tree, the root 0
-  // A table of transitions when it fits: rows of stride_ entries, indexed
-  // by state + class, each entry the next state, that is a row times
-  // stride_. Row 0 is the root's after a NUL; the rows before match_limit_
-  // are those at which some name starts.
+  // A table of transitions when it fits: rows of 1 << shift_ entries,
+  // indexed by state + class, each entry the next state, that is a row's
+  // offset. The root's row is at 0. From special_ on come the row for after
+  // a NUL and the rows at which some name starts.
   uint32_t* table_ = nullptr;
-  uint32_t* row_name_ = nullptr;  // by row: the name that starts, or none
+  uint32_t* special_name_ = nullptr;  // by row from special_: the name that starts
   uint8_t classes_[256] = {};
-  int shift_ = 0;                 // stride_ is 1 << shift_
-  uint32_t root_state_ = 0;
-  uint32_t match_limit_ = 0;
+  int shift_ = 0;
+  uint32_t special_ = 0;
   // Otherwise, the tree itself: each node's children (bytes sorted), its
   // failure link and the name that starts where it is reached.
   uint32_t* first_child_ = nullptr;  // nodes_ + 1 entries into child_*
