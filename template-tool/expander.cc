@@ -164,10 +164,14 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
       __builtin_prefetch(block + 2048);
       uint64_t bits = scan.copy_and_mask(block, out + (block - literal));
       const char* next = block + 64;
+      // What the look-ups may have cost by the end of this block: within
+      // it, only a look-up past that needs the closer reckoning.
+      const ptrdiff_t block_limit = credit + earned(next);
       while (bits != 0) {
         const char* q = block + lowest_set_bit(bits);
         bits &= bits - 1;
-        if (*q == '\0' || q >= settled_end || costly(q)) {
+        if (*q == '\0' || q >= settled_end ||
+            (static_cast<ptrdiff_t>(steps) > block_limit && costly(q))) {
           sink.finish_at(out + (q - literal));
           ended_ = *q == '\0';
           too_costly_ = !ended_ && q < settled_end;

@@ -95,6 +95,7 @@ void PrefixTree::build(const NameList& names) {
   for (size_t i = 1; i < count; i++)
     shortest = std::min(shortest, names[i].size);
   first_ = std::min<size_t>(shortest, 8);
+  one_size_ = count > 0 && names.longest() == first_;
   first_mask_ = first_ == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * first_)) - 1;
   size_t crossings = 0;  // edges on which the first bytes end
   for (uint32_t v = 1; v < nodes; v++) {

@@ -35,6 +35,8 @@ class PrefixTree {
     const Entry* entry = enter(key);
     if (!entry)
       return nullptr;
+    if (one_size_)
+      return &entry->name;  // the first bytes are the whole name
     if (entry->whole) {
       // One name can begin so, and the entry holds the rest of it.
       const size_t left = available - first_;
@@ -128,8 +130,9 @@ class PrefixTree {
     }
     return load(at + size - 8) == load(label + size - 8);
   }
+  // The product's top bits depend on every bit of the key.
   static size_t spread(uint64_t key, int shift) {
-    return static_cast<size_t>(((key ^ (key >> 29)) * 0x9e3779b97f4a7c15ull) >> shift);
+    return static_cast<size_t>((key * 0x9e3779b97f4a7c15ull) >> shift);
   }
   const Entry* enter(uint64_t key) const {
     for (size_t i = spread(key, entry_shift_);; i = (i + 1) & entry_mask_) {
@@ -154,6 +157,7 @@ class PrefixTree {
   Edge* edges_ = nullptr;
   char* labels_ = nullptr;
   size_t first_ = 0;  // how many first bytes are looked up at once
+  bool one_size_ = false;  // every name is first_ bytes long
   uint64_t first_mask_ = 0;
   void* entry_memory_ = nullptr;
   Entry* entries_ = nullptr;  // in entry_memory_
