@@ -87,6 +87,8 @@ class Expander {
   bool feed(const char* data, size_t size, Sink& sink);
   // The template is over: settles the bytes held back.
   void finish(Sink& sink);
+  // The longest name, at least 1.
+  size_t longest() const { return longest_; }
 
  private:
   const char* settle(const char* begin, const char* until, const char* end, bool at_end,
