@@ -53,15 +53,18 @@ sigset_t terminating_signals() {
 }
 
 // A signal that the caller has us ignore stays ignored.
+// Called with the signals held: one that comes meanwhile while ignored stays
+// pending until it is ignored again, and is then dropped.
 void catch_terminating_signals() {
   struct sigaction action = {};
   action.sa_handler = remove_and_end;
   action.sa_mask = terminating_signals();
   for (int s = 1; s < NSIG; s++) {
     struct sigaction old;
-    if (sigismember(&action.sa_mask, s) == 1 && sigaction(s, nullptr, &old) == 0 &&
-        old.sa_handler != SIG_IGN)
-      sigaction(s, &action, nullptr);
+    // One call a signal, start-up being what build systems pay most for.
+    if (sigismember(&action.sa_mask, s) == 1 && sigaction(s, &action, &old) == 0 &&
+        old.sa_handler == SIG_IGN)
+      sigaction(s, &old, nullptr);
   }
 }
 
@@ -111,10 +114,10 @@ bool OutputFile::open(const char* path, GError** error) {
   path_ = path;
   if (!check_replaceable(path, error))
     return false;
-  catch_terminating_signals();
   temp_ = g_strdup_printf("%s.XXXXXX", path);
   {
     SignalsHeld held;
+    catch_terminating_signals();
     fd_ = g_mkstemp_full(temp_, O_RDWR | O_CLOEXEC, 0666);
     if (fd_ < 0) {
       set_file_error(error, temp_, "Failed to create file \xe2\x80\x9c%s\xe2\x80\x9d: %s", errno);
