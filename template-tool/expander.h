@@ -66,12 +66,13 @@ class Sink {
 // straddle two pieces: the bytes that could begin one are held back until the
 // next piece, or finish(), settles them.
 //
-// Two ways, each reading every byte a bounded number of times. Forwards: the
-// bytes that begin a name are found 64 at a time and the names looked up in
-// a tree at each; for names that begin with few different bytes, most text
-// is only copied. Backwards: an automaton of the reversed names tells at
-// every position which name starts there. The expansion goes forwards while
-// the look-ups cost little for the bytes they pass, and backwards otherwise.
+// Two ways. Forwards: the bytes that begin a name are found 64 at a time and
+// the names looked up in a tree at each; for names that begin with few
+// different bytes, most text is only copied. Backwards: an automaton of the
+// reversed names tells at every position which name starts there, reading
+// every byte a bounded number of times whatever the names. The expansion goes
+// forwards only while the look-ups cost little for the bytes they pass, so
+// that the whole stays linear in the template's size.
 class Expander {
  public:
   enum class Way { kChoose, kBackwards };
