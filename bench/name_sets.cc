@@ -183,43 +183,45 @@ NameSet long_name_and_prefix(size_t bytes) {
   return {std::string(bytes, 'a'), {std::string(65535, 'a') + "b=x", "a=y"}};
 }
 
+struct Shape {
+  const char* name;
+  NameSet (*make)(size_t bytes);
+};
+
+const Shape kShapes[] = {
+    {"var20", [](size_t bytes) { return var_names(bytes, 20, 2); }},
+    {"diverse20", diverse},
+    {"ident1500", [](size_t bytes) { return identifiers(bytes, false); }},
+    {"words1000", [](size_t bytes) { return bare_words(bytes, 1000); }},
+    {"words10000", [](size_t bytes) { return bare_words(bytes, 10000); }},
+    {"near1000", near_misses},
+    {"prefix1000", prefixes},
+    {"all-at", [](size_t bytes) { return identifiers(bytes, true); }},
+    {"lengths10", [](size_t bytes) { return lengths(bytes, 10); }},
+    {"lengths100", [](size_t bytes) { return lengths(bytes, 100); }},
+    {"lengths1000", [](size_t bytes) { return lengths(bytes, 1000); }},
+    {"long64k", long_name},
+    {"long64k-prefix", long_name_and_prefix},
+};
+
 }  // namespace
 
-const char* const kNameSetShapes[] = {
-    "var20",     "diverse20",   "ident1500", "words1000", "words10000", "near1000",
-    "prefix1000", "all-at",     "lengths10", "lengths100", "lengths1000", "long64k",
-    "long64k-prefix", nullptr};
+std::vector<std::string> name_set_shapes() {
+  std::vector<std::string> names;
+  for (const Shape& shape : kShapes)
+    names.push_back(shape.name);
+  return names;
+}
 
 bool make_name_set(const std::string& shape, size_t bytes, NameSet* set) {
-  if (shape == "var20")
-    *set = var_names(bytes, 20, 2);
-  else if (shape == "diverse20")
-    *set = diverse(bytes);
-  else if (shape == "ident1500")
-    *set = identifiers(bytes, false);
-  else if (shape == "all-at")
-    *set = identifiers(bytes, true);
-  else if (shape == "words1000")
-    *set = bare_words(bytes, 1000);
-  else if (shape == "words10000")
-    *set = bare_words(bytes, 10000);
-  else if (shape == "near1000")
-    *set = near_misses(bytes);
-  else if (shape == "prefix1000")
-    *set = prefixes(bytes);
-  else if (shape == "lengths10")
-    *set = lengths(bytes, 10);
-  else if (shape == "lengths100")
-    *set = lengths(bytes, 100);
-  else if (shape == "lengths1000")
-    *set = lengths(bytes, 1000);
-  else if (shape == "long64k")
-    *set = long_name(bytes);
-  else if (shape == "long64k-prefix")
-    *set = long_name_and_prefix(bytes);
-  else if (shape.rfind("var", 0) == 0 && shape.size() > 3)
-    *set = var_names(bytes, strtoul(shape.c_str() + 3, nullptr, 10), 5);
-  else
+  for (const Shape& known : kShapes) {
+    if (shape == known.name) {
+      *set = known.make(bytes);
+      return true;
+    }
+  }
+  if (shape.rfind("var", 0) != 0 || shape.size() <= 3)
     return false;
+  *set = var_names(bytes, strtoul(shape.c_str() + 3, nullptr, 10), 5);
   return true;
 }

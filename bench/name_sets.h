@@ -11,7 +11,6 @@ struct NameSet {
   std::vector<std::string> arguments;  // NAME=VALUE
 };
 
-// The shapes make_name_set knows, ending with nullptr. "varN" (N names
-// @VARnnnnn@) is known too.
-extern const char* const kNameSetShapes[];
+// The shapes make_name_set knows; "varN" (N names @VARnnnnn@) is known too.
+std::vector<std::string> name_set_shapes();
 bool make_name_set(const std::string& shape, size_t bytes, NameSet* set);

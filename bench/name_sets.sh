@@ -15,8 +15,7 @@ runs=${3:-5}
 shift $(($# < 3 ? $# : 3))
 shapes=("$@")
 if [[ ${#shapes[@]} -eq 0 ]]; then
-  shapes=(var20 diverse20 ident1500 words1000 words10000 near1000 prefix1000 all-at
-    lengths10 lengths100 lengths1000 long64k long64k-prefix)
+  mapfile -t shapes < <("$build/bench/write-name-set" --shapes)
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -1,7 +1,9 @@
 // Writes a template of the given shape to PATH and its NAME=VALUE arguments
-// to PATH.args, one a line: write-name-set SHAPE PATH [MEBIBYTES]
+// to PATH.args, one a line: write-name-set SHAPE PATH [MEBIBYTES]; or lists
+// the shapes: write-name-set --shapes
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "name_sets.h"
@@ -19,11 +21,15 @@ bool write(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && strcmp(argv[1], "--shapes") == 0) {
+    for (const std::string& shape : name_set_shapes())
+      printf("%s\n", shape.c_str());
+    return 0;
+  }
   if (argc < 3) {
-    fputs("usage: write-name-set shape path [mebibytes]\nshapes:", stderr);
-    for (const char* const* s = kNameSetShapes; *s; s++)
-      fprintf(stderr, " %s", *s);
-    fputs(" varN\n", stderr);
+    fputs("usage: write-name-set shape path [mebibytes]\n"
+          "       write-name-set --shapes (lists them; varN is known too)\n",
+          stderr);
     return 1;
   }
   const double mebibytes = argc > 3 ? strtod(argv[3], nullptr) : 64;

@@ -27,6 +27,9 @@ class NameList {
   size_t count() const { return count_; }
   const Name& operator[](size_t i) const { return names_[i]; }
   size_t longest() const { return longest_; }
+  // The indices of the names with the names in byte order (a name before
+  // those it begins).
+  const uint32_t* in_byte_order() const { return in_byte_order_; }
   // Whether some name starts with byte.
   bool starts_with(unsigned char byte) const { return (first_bytes_[byte / 64] >> byte % 64) & 1; }
 
@@ -34,6 +37,7 @@ class NameList {
   Name* names_ = nullptr;
   size_t count_ = 0;
   char* values_ = nullptr;  // the values, each padded
+  uint32_t* in_byte_order_ = nullptr;
   size_t longest_ = 0;
   uint64_t first_bytes_[4] = {};
 };

@@ -43,15 +43,7 @@ const uint64_t PrefixTree::kMasks[kMostRest + 1][2] = {
 void PrefixTree::build(const NameList& names) {
   names_ = &names;
   const size_t count = names.count();
-  g_autofree uint32_t* order = g_new(uint32_t, count > 0 ? count : 1);
-  for (size_t i = 0; i < count; i++)
-    order[i] = static_cast<uint32_t>(i);
-  std::sort(order, order + count, [&names](uint32_t a, uint32_t b) {
-    const Name& x = names[a];
-    const Name& y = names[b];
-    const int c = memcmp(x.bytes, y.bytes, std::min(x.size, y.size));
-    return c != 0 ? c < 0 : x.size < y.size;
-  });
+  const uint32_t* order = names.in_byte_order();
 
   // In byte order each name shares its beginning with the one before it:
   // the stack holds the nodes on the way to that one, and a node is made

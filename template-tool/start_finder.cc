@@ -11,7 +11,7 @@ constexpr uint32_t kNone = UINT32_MAX;
 // Stretches shorter than this, per lane, are read in one lane.
 constexpr size_t kShortestLane = 256;
 
-// Owns what g_try_malloc gave until it is handed on.
+// count Ts, or nullptr when memory runs out.
 template <typename T>
 T* try_new(size_t count) {
   return static_cast<T*>(g_try_malloc_n(count > 0 ? count : 1, sizeof(T)));
