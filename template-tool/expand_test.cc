@@ -207,6 +207,53 @@ TEST(Expand, ManyNamesAgreeWithPlainMethod) {
   }
 }
 
+// Names that begin with a few bytes and go on within a range or two of
+// bytes (0x80 and up among them), in texts crowded with their near misses:
+// each a name with one byte changed, inside those ranges or out of them, or
+// cut short by a NUL or by the end of a piece. Where the first bytes crowd,
+// the bytes after them are looked at; the output must stay the plain
+// method's wherever the blocks fall.
+TEST(Expand, CrowdedNearMissesAgreeWithPlainMethod) {
+  std::mt19937 random(2026);
+  auto pick = [&random](size_t low, size_t high) {
+    return std::uniform_int_distribution<size_t>(low, high)(random);
+  };
+  const std::string alphabets[] = {"0123456789", "VAR", "\x80\x81\xfe\xff", "AZaz_"};
+  for (int round = 0; round < 60; round++) {
+    const std::string& alphabet = alphabets[round % 4];
+    const std::string firsts = round % 3 == 0 ? "@" : "@$%";
+    std::vector<std::string> names;
+    for (size_t i = 0, count = pick(1, 300); i < count; i++) {
+      std::string name(1, firsts[pick(0, firsts.size() - 1)]);
+      for (size_t k = 0, size = pick(round % 5 == 0 ? 0 : 3, 10); k < size; k++)
+        name += alphabet[pick(0, alphabet.size() - 1)];
+      names.push_back(name);
+    }
+    std::vector<std::string> owned;
+    for (size_t i = 0; i < names.size(); i++)
+      owned.push_back(names[i] + "=" + std::string(i % 3, 'v'));
+    std::string text;
+    const size_t size = pick(0, 20000);
+    while (text.size() < size) {
+      std::string near = names[pick(0, names.size() - 1)];
+      const size_t at = pick(0, near.size());
+      if (at < near.size())
+        near[at] = pick(0, 1) ? alphabet[pick(0, alphabet.size() - 1)] : "@ \x7f\xff"[pick(0, 3)];
+      text += near;
+      if (pick(0, 3) == 0)
+        text += " ";
+    }
+    if (round % 7 == 6 && !text.empty())
+      text[pick(0, text.size() - 1)] = '\0';
+    std::vector<std::string_view> arguments(owned.begin(), owned.end());
+    const std::string want = expand_model(text, arguments);
+    const size_t largest_piece = round % 2 ? pick(1, 300) : pick(4000, 70000);
+    auto next_piece = [&] { return pick(1, largest_piece); };
+    ASSERT_EQ(expand_in_pieces(text, owned, next_piece, pick(1, 5000)), want)
+        << "round " << round << ", pieces up to " << largest_piece;
+  }
+}
+
 // Stretches where looking names up forwards costs little alternate with
 // stretches where it costs much, so that the expansion turns backwards in
 // the middle of pieces and forwards again later.

@@ -41,7 +41,10 @@ constexpr size_t kBackwardsBytes = 256 << 10;
 // Backwards, the text is read in stretches of this many lanes of at least
 // this many bytes (and twice the longest name).
 constexpr size_t kLanes = 4;
-constexpr size_t kLaneBytes = 8 << 10;
+constexpr size_t kLaneBytes = 16 << 10;
+// Forwards, a block of 64 bytes with this many bytes that may start a name
+// is worth a closer look at the bytes that follow them.
+constexpr int kCrowd = 6;
 
 }  // namespace
 
@@ -52,6 +55,9 @@ Expander::Expander(const char* const* arguments, size_t count, Way way)
     if (names_.starts_with(static_cast<unsigned char>(byte)))
       stops_.add(static_cast<unsigned char>(byte));
   }
+  for (size_t i = 0; i < names_.count(); i++)
+    stops_.add_name(names_[i].bytes, names_[i].size);
+  stops_.find_following();
   longest_ = names_.longest() > 0 ? names_.longest() : 1;
   credit_ = kFirstSteps;
   // At rest fewer than longest_ bytes are held; a piece adds fewer again.
@@ -95,16 +101,21 @@ const char* Expander::settle(const char* begin, const char* until, const char* e
   if (forwards_ && backwards_left_ == 0) {
     too_costly_ = false;
 #if PLOM_SSE2
+    auto forwards = [&](auto scan) {
+      return settle_forwards(scan, begin, until, end, at_end, sink);
+    };
+    const bool following = stops_.following_count() > 0;
     if (stops_.count() <= 2)
-      p = settle_forwards(VectorScan<2>(stops_), begin, until, end, at_end, sink);
+      p = following ? forwards(VectorScan<2, true>(stops_)) : forwards(VectorScan<2, false>(stops_));
     else if (stops_.count() <= 4)
-      p = settle_forwards(VectorScan<4>(stops_), begin, until, end, at_end, sink);
+      p = following ? forwards(VectorScan<4, true>(stops_)) : forwards(VectorScan<4, false>(stops_));
     else if (stops_.count() <= 8)
-      p = settle_forwards(VectorScan<8>(stops_), begin, until, end, at_end, sink);
+      p = following ? forwards(VectorScan<8, true>(stops_)) : forwards(VectorScan<8, false>(stops_));
     else if (stops_.count() <= 16)
-      p = settle_forwards(VectorScan<16>(stops_), begin, until, end, at_end, sink);
+      p = following ? forwards(VectorScan<16, true>(stops_))
+                  : forwards(VectorScan<16, false>(stops_));
     else
-      p = settle_forwards(ScalarScan(stops_), begin, until, end, at_end, sink);
+      p = forwards(ScalarScan(stops_));
 #else
     p = settle_forwards(ScalarScan(stops_), begin, until, end, at_end, sink);
 #endif
@@ -156,13 +167,20 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
     char* out = sink.cursor();  // where literal goes
     char* const limit = sink.limit();  // the same after a flush
     const char* block = begin;
-    while (until - block >= 64) {
+    // Where the bytes that start names crowd, those not followed as some
+    // name goes on are dropped: that reads a few bytes past the block.
+    const ptrdiff_t reach = 64 + (Scan::kFollowing ? StopBytes::kFollowing : 0);
+    while (until - block >= 64 && end - block >= reach) {
       if (out + (block - literal) + 64 > limit) {
         out = sink.flush_at(out + (block - literal));
         literal = block;
       }
       __builtin_prefetch(block + 2048);
       uint64_t bits = scan.copy_and_mask(block, out + (block - literal));
+      if constexpr (Scan::kFollowing) {
+        if (set_bits(bits) >= kCrowd)
+          bits &= scan.followed(block);
+      }
       const char* next = block + 64;
       // What the look-ups may have cost by the end of this block: within
       // it, only a look-up past that needs the closer reckoning.

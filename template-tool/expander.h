@@ -66,9 +66,10 @@ class Sink {
 // straddle two pieces: the bytes that could begin one are held back until the
 // next piece, or finish(), settles them.
 //
-// Two ways. Forwards: the bytes that begin a name are found 64 at a time and
-// the names looked up in a tree at each; for names that begin with few
-// different bytes, most text is only copied. Backwards: an automaton of the
+// Two ways. Forwards: the bytes that begin a name are found 64 at a time
+// (where they crowd, with a look at the bytes after them) and the names
+// looked up in a tree at each; for names that begin with few different
+// bytes, most text is only copied. Backwards: an automaton of the
 // reversed names tells at every position which name starts there, reading
 // every byte a bounded number of times whatever the names. The expansion goes
 // forwards only while the look-ups cost little for the bytes they pass, so

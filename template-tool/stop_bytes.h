@@ -26,6 +26,51 @@ class StopBytes {
   // The i-th byte added, for i below 16 and below count().
   unsigned char byte(int i) const { return bytes_[i]; }
 
+  // What may follow a byte that starts a name: for the next few places,
+  // the bytes found there in some name, when every name reaches that far.
+  // A byte followed elsewhere where those bytes are few, as a range or two,
+  // starts no name.
+  static constexpr int kFollowing = 8;
+  static constexpr int kMostRanges = 2;
+  struct Following {
+    int offset;  // from the first byte
+    int ranges;
+    unsigned char low[kMostRanges], high[kMostRanges];
+  };
+  void add_name(const char* bytes, size_t size) {
+    for (int k = 1; k <= kFollowing; k++) {
+      if (static_cast<size_t>(k) < size)
+        at_[k - 1][static_cast<unsigned char>(bytes[k])] = true;
+      else
+        anything_at_[k - 1] = true;
+    }
+  }
+  // Once every name is added: the places that tell.
+  void find_following() {
+    following_count_ = 0;
+    for (int k = 0; k < kFollowing; k++) {
+      if (anything_at_[k])
+        break;
+      Following f = {k + 1, 0, {}, {}};
+      for (int b = 0; b < 256 && f.ranges <= kMostRanges; b++) {
+        if (!at_[k][b] || (b > 0 && at_[k][b - 1]))
+          continue;
+        int last = b;
+        while (last < 255 && at_[k][last + 1])
+          last++;
+        if (f.ranges < kMostRanges) {
+          f.low[f.ranges] = static_cast<unsigned char>(b);
+          f.high[f.ranges] = static_cast<unsigned char>(last);
+        }
+        f.ranges++;
+      }
+      if (f.ranges <= kMostRanges)
+        following_[following_count_++] = f;
+    }
+  }
+  int following_count() const { return following_count_; }
+  const Following& following(int i) const { return following_[i]; }
+
   // Bit i is set when block[i] is in the set, for i below 64 and below
   // end - block.
   uint64_t mask(const char* block, const char* end) const {
@@ -39,6 +84,10 @@ class StopBytes {
  private:
   static constexpr int kMost = 16;
   bool is_stop_[256] = {};
+  bool at_[kFollowing][256] = {};
+  bool anything_at_[kFollowing] = {};
+  Following following_[kFollowing] = {};
+  int following_count_ = 0;
   unsigned char bytes_[kMost] = {};
   int count_ = 0;
 };
@@ -47,6 +96,7 @@ class StopBytes {
 class ScalarScan {
  public:
   static constexpr bool kCopies = false;
+  static constexpr bool kFollowing = false;
   explicit ScalarScan(const StopBytes& set) : set_(set) {}
   uint64_t mask(const char* block, const char* end) const { return set_.mask(block, end); }
 
@@ -57,13 +107,24 @@ class ScalarScan {
 #if PLOM_SSE2
 // The same masks, sixteen bytes per comparison, for sets of at most N bytes.
 // Held by value while scanning, so the comparands stay in registers.
-template <int N>
+template <int N, bool kTellsFollowing>
 class VectorScan {
  public:
   static constexpr bool kCopies = true;
+  static constexpr bool kFollowing = kTellsFollowing;
   explicit VectorScan(const StopBytes& set) : set_(set) {
     for (int n = 0; n < N; n++)
       needles_[n] = _mm_set1_epi8(static_cast<char>(set.byte(n < set.count() ? n : 0)));
+    if constexpr (kTellsFollowing) {
+      for (int i = 0; i < set.following_count(); i++) {
+        const StopBytes::Following& f = set.following(i);
+        for (int r = 0; r < StopBytes::kMostRanges; r++) {
+          const int from = r < f.ranges ? r : 0;  // repeating the first adds nothing
+          low_[i][r] = _mm_set1_epi8(static_cast<char>(f.low[from]));
+          width_[i][r] = _mm_set1_epi8(static_cast<char>(f.high[from] - f.low[from]));
+        }
+      }
+    }
   }
 
   uint64_t mask(const char* block, const char* end) const { return set_.mask(block, end); }
@@ -79,6 +140,34 @@ class VectorScan {
       for (int n = 1; n < N; n++)
         hits = _mm_or_si128(hits, _mm_cmpeq_epi8(v, needles_[n]));
       bits |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hits))) << (16 * i);
+    }
+    return bits;
+  }
+
+  // With kFollowing, the mask of the 64 bytes that are followed as some
+  // name goes on, or are NUL: where a name may start, or the text ends. It
+  // reads up to StopBytes::kFollowing bytes past the block.
+  __attribute__((always_inline)) uint64_t followed(const char* block) const {
+    uint64_t bits = 0;
+    const int count = set_.following_count();
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; i++) {
+      const char* at = block + 16 * i;
+      __m128i kept = _mm_set1_epi8(-1);
+      for (int k = 0; k < count; k++) {
+        const __m128i next = _mm_loadu_si128(
+            reinterpret_cast<const __m128i*>(at + set_.following(k).offset));
+        __m128i in = _mm_setzero_si128();
+        for (int r = 0; r < StopBytes::kMostRanges; r++) {
+          // In the range when next - low, unsigned, is at most the width.
+          const __m128i above = _mm_sub_epi8(next, low_[k][r]);
+          in = _mm_or_si128(in, _mm_cmpeq_epi8(_mm_min_epu8(above, width_[k][r]), above));
+        }
+        kept = _mm_and_si128(kept, in);
+      }
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+      kept = _mm_or_si128(kept, _mm_cmpeq_epi8(v, _mm_setzero_si128()));
+      bits |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(kept))) << (16 * i);
     }
     return bits;
   }
@@ -102,5 +191,7 @@ class VectorScan {
  private:
   const StopBytes& set_;
   __m128i needles_[N];
+  __m128i low_[StopBytes::kFollowing][StopBytes::kMostRanges];
+  __m128i width_[StopBytes::kFollowing][StopBytes::kMostRanges];
 };
 #endif
