@@ -118,10 +118,9 @@ class VectorScan {
     if constexpr (kTellsFollowing) {
       for (int i = 0; i < set.following_count(); i++) {
         const StopBytes::Following& f = set.following(i);
-        for (int r = 0; r < StopBytes::kMostRanges; r++) {
-          const int from = r < f.ranges ? r : 0;  // repeating the first adds nothing
-          low_[i][r] = _mm_set1_epi8(static_cast<char>(f.low[from]));
-          width_[i][r] = _mm_set1_epi8(static_cast<char>(f.high[from] - f.low[from]));
+        for (int r = 0; r < f.ranges; r++) {
+          low_[i][r] = _mm_set1_epi8(static_cast<char>(f.low[r]));
+          width_[i][r] = _mm_set1_epi8(static_cast<char>(f.high[r] - f.low[r]));
         }
       }
     }
@@ -148,26 +147,32 @@ class VectorScan {
   // name goes on, or are NUL: where a name may start, or the text ends. It
   // reads up to StopBytes::kFollowing bytes past the block.
   __attribute__((always_inline)) uint64_t followed(const char* block) const {
+    __m128i kept[4];
+    for (int i = 0; i < 4; i++)
+      kept[i] = _mm_set1_epi8(-1);
+    // In a range when the byte less its low end, unsigned, is at most its width.
+    auto in_range = [](__m128i next, __m128i low, __m128i width) {
+      const __m128i above = _mm_sub_epi8(next, low);
+      return _mm_cmpeq_epi8(_mm_min_epu8(above, width), above);
+    };
+    for (int k = 0; k < set_.following_count(); k++) {
+      const char* at = block + set_.following(k).offset;
+      const bool two = set_.following(k).ranges > 1;
+#pragma GCC unroll 4
+      for (int i = 0; i < 4; i++) {
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * i));
+        __m128i in = in_range(next, low_[k][0], width_[k][0]);
+        if (two)
+          in = _mm_or_si128(in, in_range(next, low_[k][1], width_[k][1]));
+        kept[i] = _mm_and_si128(kept[i], in);
+      }
+    }
     uint64_t bits = 0;
-    const int count = set_.following_count();
 #pragma GCC unroll 4
     for (int i = 0; i < 4; i++) {
-      const char* at = block + 16 * i;
-      __m128i kept = _mm_set1_epi8(-1);
-      for (int k = 0; k < count; k++) {
-        const __m128i next = _mm_loadu_si128(
-            reinterpret_cast<const __m128i*>(at + set_.following(k).offset));
-        __m128i in = _mm_setzero_si128();
-        for (int r = 0; r < StopBytes::kMostRanges; r++) {
-          // In the range when next - low, unsigned, is at most the width.
-          const __m128i above = _mm_sub_epi8(next, low_[k][r]);
-          in = _mm_or_si128(in, _mm_cmpeq_epi8(_mm_min_epu8(above, width_[k][r]), above));
-        }
-        kept = _mm_and_si128(kept, in);
-      }
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-      kept = _mm_or_si128(kept, _mm_cmpeq_epi8(v, _mm_setzero_si128()));
-      bits |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(kept))) << (16 * i);
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i));
+      const __m128i hits = _mm_or_si128(kept[i], _mm_cmpeq_epi8(v, _mm_setzero_si128()));
+      bits |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hits))) << (16 * i);
     }
     return bits;
   }
