@@ -80,8 +80,43 @@ void PrefixTree::build(const NameList& names) {
     stack[depth++] = leaf;
   }
 
-  // Every node but the root is the target of one edge.
+  // A node with one child is passed through, but for the root: each node
+  // kept hangs below its nearest kept ancestor, its top.
+  g_autofree uint32_t* children = g_new0(uint32_t, nodes);
+  for (uint32_t v = 1; v < nodes; v++)
+    children[built[v].parent]++;
+  auto kept = [&](uint32_t v) { return v == 0 || children[v] != 1; };
+  g_autofree uint32_t* top = g_new(uint32_t, nodes);
+  g_autofree uint32_t* waiting = g_new(uint32_t, nodes);
+  for (uint32_t v = 0; v < nodes; v++)
+    top[v] = UINT32_MAX;
+  for (uint32_t v = 1; v < nodes; v++) {
+    size_t count_waiting = 0;
+    uint32_t u = built[v].parent;
+    while (!kept(u) && top[u] == UINT32_MAX) {
+      waiting[count_waiting++] = u;
+      u = built[u].parent;
+    }
+    const uint32_t t = kept(u) ? u : top[u];
+    top[v] = t;
+    while (count_waiting > 0)
+      top[waiting[--count_waiting]] = t;
+  }
+  // Room for the names that end on the way along each edge that passes some.
+  size_t along_size = 0;
+  for (uint32_t v = 1; v < nodes; v++) {
+    if (!kept(v))
+      continue;
+    bool passes = false;
+    for (uint32_t w = built[v].parent; w != top[v]; w = built[w].parent)
+      passes = passes || built[w].name >= 0;
+    if (passes)
+      along_size += built[v].depth - built[top[v]].depth;
+  }
+
+  // Every node kept but the root is the target of one edge.
   edges_ = g_new0(Edge, nodes);
+  along_ = g_new(int32_t, along_size + 1);
   size_t label_bytes = 0;
   size_t shortest = count > 0 ? names[0].size : 0;
   for (size_t i = 1; i < count; i++)
@@ -91,8 +126,10 @@ void PrefixTree::build(const NameList& names) {
   first_mask_ = first_ == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * first_)) - 1;
   size_t crossings = 0;  // edges on which the first bytes end
   for (uint32_t v = 1; v < nodes; v++) {
-    label_bytes += built[v].depth - built[built[v].parent].depth + 8;
-    crossings += built[built[v].parent].depth < first_ && first_ <= built[v].depth;
+    if (!kept(v))
+      continue;
+    label_bytes += built[v].depth - built[top[v]].depth + 8;
+    crossings += built[top[v]].depth < first_ && first_ <= built[v].depth;
   }
   labels_ = static_cast<char*>(g_malloc0(label_bytes + 1));
   size_t slots = 64;
@@ -112,8 +149,11 @@ void PrefixTree::build(const NameList& names) {
   entry_mask_ = entries - 1;
   entry_shift_ = 64 - lowest_set_bit(entries);
   char* next_label = labels_;
+  int32_t* next_along = along_;
   for (uint32_t v = 1; v < nodes; v++) {
-    const uint32_t u = built[v].parent;
+    if (!kept(v))
+      continue;
+    const uint32_t u = top[v];
     const char* spelling = names[built[v].spelt_by].bytes;
     const uint32_t from = built[u].depth;
     const uint32_t size = built[v].depth - from - 1;
@@ -123,6 +163,24 @@ void PrefixTree::build(const NameList& names) {
     edge.size |= size;
     edge.name = built[v].name;
     next_label += size + 8;
+    bool passes = false;
+    for (uint32_t w = built[v].parent; w != u; w = built[w].parent)
+      passes = passes || built[w].name >= 0;
+    if (passes) {
+      // Label bytes passed to reach depth d: d - from - 1.
+      int32_t* along = next_along;
+      next_along += size + 1;
+      for (uint32_t k = 0; k <= size; k++)
+        along[k] = -1;
+      along[size] = built[v].name;
+      for (uint32_t w = built[v].parent; w != u; w = built[w].parent)
+        along[built[w].depth - from - 1] = built[w].name;
+      for (uint32_t k = 1; k <= size; k++) {
+        if (along[k] < 0)
+          along[k] = along[k - 1];
+      }
+      edge.along = along;
+    }
     edges_[u].size |= kBranches;
     const uint32_t key = u << 8 | static_cast<unsigned char>(spelling[from]);
     size_t slot = spread(key, slot_shift_);
@@ -133,7 +191,9 @@ void PrefixTree::build(const NameList& names) {
   // The edges on which the first bytes end, now that it is known which
   // nodes edges leave.
   for (uint32_t v = 1; v < nodes; v++) {
-    const uint32_t from = built[built[v].parent].depth;
+    if (!kept(v))
+      continue;
+    const uint32_t from = built[top[v]].depth;
     if (from >= first_ || first_ > built[v].depth)
       continue;
     const char* spelling = names[built[v].spelt_by].bytes;
@@ -146,7 +206,7 @@ void PrefixTree::build(const NameList& names) {
     entry.edge = v;
     entry.into = static_cast<uint16_t>(first_ - from - 1);
     const size_t rest = built[v].depth - first_;
-    if (!(edges_[v].size & kBranches) && rest <= kMostRest) {
+    if (!(edges_[v].size & kBranches) && !edges_[v].along && rest <= kMostRest) {
       memcpy(entry.rest, spelling + first_, rest);
       entry.rest_size = static_cast<uint16_t>(rest);
       entry.name = names[static_cast<size_t>(built[v].name)];
@@ -158,6 +218,7 @@ void PrefixTree::build(const NameList& names) {
 PrefixTree::~PrefixTree() {
   g_free(edges_);
   g_free(labels_);
+  g_free(along_);
   g_free(slots_);
   g_free(entry_memory_);
 }

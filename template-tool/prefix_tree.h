@@ -50,6 +50,7 @@ class PrefixTree {
         return nullptr;
       return &entry->name;
     }
+    // Below a name are only names listed before it: the deepest wins.
     const Name* best = nullptr;
     const char* at = p + first_;
     uint32_t e = entry->edge;
@@ -58,18 +59,30 @@ class PrefixTree {
     size_t size = (edge->size & ~kBranches) - entry->into;
     for (;;) {
       const size_t left = static_cast<size_t>(end - at);
-      if (size > left)
-        break;
-      work += 1 + size / 8;
-      if (size > 0) {
-        const char* label = edge->label + (edge->size & ~kBranches) - size;
-        if (!same(at, label, size, left))
+      const size_t full = edge->size & ~kBranches;
+      const char* label = edge->label + full - size;
+      if (edge->along) {
+        // Names end on the way: the deepest the text reaches wins.
+        const size_t reached = common(at, label, size < left ? size : left);
+        work += 1 + reached / 8;
+        const int32_t found = edge->along[full - size + reached];
+        if (found >= 0)
+          best = &(*names_)[static_cast<size_t>(found)];
+        if (reached < size)
           break;
         at += size;
+      } else {
+        if (size > left)
+          break;
+        work += 1 + size / 8;
+        if (size > 0) {
+          if (!same(at, label, size, left))
+            break;
+          at += size;
+        }
+        if (edge->name >= 0)
+          best = &(*names_)[static_cast<size_t>(edge->name)];
       }
-      // Below a name are only names listed before it: the deepest wins.
-      if (edge->name >= 0)
-        best = &(*names_)[static_cast<size_t>(edge->name)];
       if (!(edge->size & kBranches) || at == end)
         break;
       e = find(e, static_cast<unsigned char>(*at++));
@@ -83,10 +96,16 @@ class PrefixTree {
 
  private:
   // The edge into a node other than the root, numbered as the node.
+  // A node with one child is passed through (unless it is the root): an
+  // edge may pass the ends of names, so that a chain of names each
+  // beginning the next is compared a word at a time.
   struct Edge {
     const char* label;  // the bytes after the first, padded with eight more
     uint32_t size;      // the label's, | kBranches when edges leave the node
     int32_t name;       // the name ending at the node, or -1
+    // When names end on the way: by label bytes passed (0 to size), the
+    // deepest name ending by then, or -1.
+    const int32_t* along;
   };
   static constexpr uint32_t kBranches = 1u << 31;
   // Where the tree has a name's first bytes: on the edge into edge, into
@@ -115,6 +134,16 @@ class PrefixTree {
     uint64_t word = 0;
     memcpy(&word, p, size < 8 ? size : 8);
     return word;
+  }
+  // How many of the first size bytes at at are label's, up to the first
+  // that differs; size bytes may be read at at.
+  static size_t common(const char* at, const char* label, size_t size) {
+    size_t i = 0;
+    while (i + 8 <= size && load(at + i) == load(label + i))
+      i += 8;
+    while (i < size && at[i] == label[i])
+      i++;
+    return i;
   }
   // Whether the size bytes at at are label's; left bytes may be read at at.
   static bool same(const char* at, const char* label, size_t size, size_t left) {
@@ -156,6 +185,7 @@ class PrefixTree {
   const NameList* names_ = nullptr;
   Edge* edges_ = nullptr;
   char* labels_ = nullptr;
+  int32_t* along_ = nullptr;  // every edge's along
   size_t first_ = 0;  // how many first bytes are looked up at once
   bool one_size_ = false;  // every name is first_ bytes long
   uint64_t first_mask_ = 0;
