@@ -146,6 +146,7 @@ void PrefixTree::build(const NameList& names) {
   const size_t misaligned = reinterpret_cast<uintptr_t>(entry_memory_) % alignof(Entry);
   entries_ = reinterpret_cast<Entry*>(static_cast<char*>(entry_memory_) +
                                       (misaligned ? alignof(Entry) - misaligned : 0));
+  keys_ = g_new0(uint64_t, entries);
   entry_mask_ = entries - 1;
   entry_shift_ = 64 - lowest_set_bit(entries);
   char* next_label = labels_;
@@ -199,8 +200,9 @@ void PrefixTree::build(const NameList& names) {
     const char* spelling = names[built[v].spelt_by].bytes;
     const uint64_t key = load_short(spelling, first_) & first_mask_;
     size_t i = spread(key, entry_shift_);
-    while (entries_[i].edge != 0)
+    while (keys_[i] != 0)
       i = (i + 1) & entry_mask_;
+    keys_[i] = key;
     Entry& entry = entries_[i];
     entry.key = key;
     entry.edge = v;
@@ -221,4 +223,5 @@ PrefixTree::~PrefixTree() {
   g_free(along_);
   g_free(slots_);
   g_free(entry_memory_);
+  g_free(keys_);
 }
