@@ -43,8 +43,11 @@ constexpr size_t kBackwardsBytes = 256 << 10;
 constexpr size_t kLanes = 4;
 constexpr size_t kLaneBytes = 16 << 10;
 // Forwards, a block of 64 bytes with this many bytes that may start a name
-// is worth a closer look at the bytes that follow them.
+// is worth a closer look at the bytes that follow them; fewer when a
+// look-up reads beyond a table this large, likely out of the nearest cache.
 constexpr int kCrowd = 6;
+constexpr int kCrowdForDearLookUps = 4;
+constexpr size_t kCheapTableBytes = 32 << 10;
 
 }  // namespace
 
@@ -69,6 +72,7 @@ Expander::Expander(const char* const* arguments, size_t count, Way way)
     forwards_ = true;
   if (forwards_)
     tree_.build(names_);
+  crowd_ = tree_.table_bytes() > kCheapTableBytes ? kCrowdForDearLookUps : kCrowd;
 }
 
 Expander::~Expander() {
@@ -178,7 +182,7 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
       __builtin_prefetch(block + 2048);
       uint64_t bits = scan.copy_and_mask(block, out + (block - literal));
       if constexpr (Scan::kFollowing) {
-        if (set_bits(bits) >= kCrowd)
+        if (set_bits(bits) >= crowd_)
           bits &= scan.followed(block);
       }
       const char* next = block + 64;
