@@ -42,12 +42,15 @@ constexpr size_t kBackwardsBytes = 256 << 10;
 // this many bytes (and twice the longest name).
 constexpr size_t kLanes = 4;
 constexpr size_t kLaneBytes = 16 << 10;
-// Forwards, a block of 64 bytes with this many bytes that may start a name
-// is worth a closer look at the bytes that follow them; fewer when a
-// look-up reads beyond a table this large, likely out of the nearest cache.
-constexpr int kCrowd = 6;
-constexpr int kCrowdForDearLookUps = 4;
-constexpr size_t kCheapTableBytes = 32 << 10;
+// Forwards, while look-ups often find nothing (a quarter of them or more:
+// each miss adds three to a score, each find takes one off), a block of 64
+// bytes with this many bytes that may start a name is worth a closer look
+// at the bytes that follow them. Where names are found, as delimited names
+// mostly are, the bytes that crowd are mostly inside them, passed over
+// without a look-up anyway.
+constexpr int kCrowd = 3;
+constexpr int kMissScore = 16;
+constexpr int kMostMissScore = 64;
 
 }  // namespace
 
@@ -72,7 +75,6 @@ Expander::Expander(const char* const* arguments, size_t count, Way way)
     forwards_ = true;
   if (forwards_)
     tree_.build(names_);
-  crowd_ = tree_.table_bytes() > kCheapTableBytes ? kCrowdForDearLookUps : kCrowd;
 }
 
 Expander::~Expander() {
@@ -157,9 +159,11 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
            static_cast<ptrdiff_t>(steps) > credit + earned(q) &&
            can_go_backwards();
   };
+  int misses = misses_;
   auto leave = [&](const char* stop) {
     credit_ = std::min(kFirstSteps,
                        credit + earned(stop) - static_cast<ptrdiff_t>(steps));
+    misses_ = misses;
     return stop;
   };
   const char* literal = begin;
@@ -182,7 +186,7 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
       __builtin_prefetch(block + 2048);
       uint64_t bits = scan.copy_and_mask(block, out + (block - literal));
       if constexpr (Scan::kFollowing) {
-        if (set_bits(bits) >= crowd_)
+        if (misses >= kMissScore && set_bits(bits) >= kCrowd)
           bits &= scan.followed(block);
       }
       const char* next = block + 64;
@@ -200,8 +204,11 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
           return leave(q);
         }
         const Name* name = tree_.match(q, end, steps);
-        if (!name)
+        if (!name) {
+          misses = std::min(misses + 3, kMostMissScore);
           continue;
+        }
+        misses = std::max(misses - 1, 0);
         char* at = out + (q - literal);
         if (at + name->value_size + 16 <= limit + Sink::kSlack) {
           Scan::copy_over(at, name->value, name->value_size);

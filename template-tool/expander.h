@@ -115,7 +115,7 @@ class Expander {
   bool too_costly_ = false;        // the last forward settling gave up
   ptrdiff_t credit_;               // steps forwards may take beyond what bytes earn
   size_t backwards_left_ = 0;      // bytes to go backwards before forwards again
-  int crowd_;  // bytes that may start a name in a block, to look past them
+  int misses_ = 0;  // how often look-ups forwards found nothing, lately
   size_t longest_;  // the longest name, at least 1
   char* held_;      // bytes that might begin a name continued in the next piece
   size_t held_size_ = 0;

@@ -18,9 +18,6 @@ class PrefixTree {
   // The names must outlive the tree.
   void build(const NameList& names);
 
-  // The bytes of the table the first look-up of every name reads.
-  size_t table_bytes() const { return (entry_mask_ + 1) * (sizeof(Entry) + sizeof(uint64_t)); }
-
   // Of the names that the text at p begins with and that end by end, the
   // one listed first, or nullptr. Adds to work what the look-up cost, in
   // steps of about one edge or eight bytes compared.
