@@ -29,7 +29,8 @@ StartFinder::~StartFinder() {
   g_free(node_name_);
 }
 
-bool StartFinder::build(const NameList& names, size_t most_table_bytes) {
+bool StartFinder::build(const NameList& names, size_t most_table_bytes,
+                        size_t eight_lanes_from_bytes) {
   const size_t count = names.count();
   size_t total = 0;
   for (size_t i = 0; i < count; i++)
@@ -172,6 +173,7 @@ bool StartFinder::build(const NameList& names, size_t most_table_bytes) {
   if (!row_of || !table || !names_of)
     return true;
   special_ = static_cast<uint32_t>(special);
+  eight_lanes_ = (special + ((1 + matches) << shift_)) * sizeof(uint32_t) >= eight_lanes_from_bytes;
   size_t next_plain = 0, next_special = 1;
   for (size_t i = 0; i < nodes; i++) {
     const uint32_t u = queue[i];
@@ -230,7 +232,10 @@ size_t StartFinder::find(const char* begin, const char* end, const char* text_en
     return find_slowly(begin, end, text_end, out, nul);
   // Each lane reads up to a longest name past its end first: lanes are
   // worth it only when they are longer than that.
-  if (static_cast<size_t>(end - begin) >= 4 * std::max(kShortestLane, 2 * longest_))
+  const size_t lane = std::max(kShortestLane, 2 * longest_);
+  if (eight_lanes_ && static_cast<size_t>(end - begin) >= 8 * lane)
+    return find_in_lanes<8>(begin, end, text_end, out, nul);
+  if (static_cast<size_t>(end - begin) >= 4 * lane)
     return find_in_lanes<4>(begin, end, text_end, out, nul);
   return find_in_lanes<1>(begin, end, text_end, out, nul);
 }
@@ -241,7 +246,7 @@ size_t StartFinder::find(const char* begin, const char* end, const char* text_en
 template <int kLanes>
 size_t StartFinder::find_in_lanes(const char* begin, const char* end, const char* text_end,
                                   Start* out, const char** nul) const {
-  static_assert(kLanes == 1 || kLanes == 4, "one lane or four");
+  static_assert(kLanes == 1 || kLanes == 4 || kLanes == 8, "one lane, four or eight");
   const uint32_t* const table = table_;
   const uint8_t* const classes = classes_;
   const size_t special = special_;
@@ -287,6 +292,27 @@ size_t StartFinder::find_in_lanes(const char* begin, const char* end, const char
       s0 = step(s0, p);
       if (__builtin_expect(s0 >= special, 0))
         note(0, s0, p);
+    }
+  } else if constexpr (kLanes == 8) {
+    // Eight lanes keep more misses of a large table under way at once.
+    const size_t high = ~(special - 1);
+    size_t s[kLanes];
+    for (int i = 0; i < kLanes; i++)
+      s[i] = state[i];
+    for (size_t k = lane_size; k-- > 0;) {
+      size_t any = 0;
+#pragma GCC unroll 8
+      for (int i = 0; i < kLanes; i++) {
+        s[i] = step(s[i], lanes[i] + k);
+        any |= s[i];
+      }
+      if (__builtin_expect((any & high) != 0, 0)) {
+#pragma GCC unroll 8
+        for (int i = 0; i < kLanes; i++) {
+          if (s[i] >= special)
+            note(i, s[i], lanes[i] + k);
+        }
+      }
     }
   } else {
     // The states in registers, not in an array: each lane's next lookup

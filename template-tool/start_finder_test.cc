@@ -28,8 +28,8 @@ std::vector<std::pair<size_t, size_t>> plainly(const NameList& names, const std:
 }
 
 // The table and the tree it falls back on when the table would be too big,
-// in one lane and in four, against looking at every name at every position:
-// what starts where, and where the first NUL is.
+// in one lane, four and eight, against looking at every name at every
+// position: what starts where, and where the first NUL is.
 TEST(StartFinder, AgreesWithLookingEverywhere) {
   std::mt19937 random(31);
   auto pick = [&random](size_t low, size_t high) {
@@ -56,9 +56,13 @@ TEST(StartFinder, AgreesWithLookingEverywhere) {
     const size_t text_end = pick(end, text.size());
     const auto want = plainly(names, text, begin, end, text_end);
     const size_t nul = text.find('\0', begin);
-    for (size_t most : {StartFinder::kMostTableBytes, size_t{0}}) {
+    const std::pair<size_t, size_t> ways[] = {
+        {StartFinder::kMostTableBytes, StartFinder::kEightLanesFromBytes},
+        {StartFinder::kMostTableBytes, 0},
+        {0, 0}};
+    for (const auto& [most, eight_from] : ways) {
       StartFinder finder;
-      ASSERT_TRUE(finder.build(names, most));
+      ASSERT_TRUE(finder.build(names, most, eight_from));
       std::vector<Start> out(end - begin + 1);
       const char* found_nul = nullptr;
       const size_t n = finder.find(text.data() + begin, text.data() + end,
@@ -66,7 +70,7 @@ TEST(StartFinder, AgreesWithLookingEverywhere) {
       std::vector<std::pair<size_t, size_t>> got;
       for (size_t i = 0; i < n && (!found_nul || begin + out[i].offset < nul); i++)
         got.emplace_back(begin + out[i].offset, out[i].name);
-      EXPECT_EQ(got, want) << "round " << round << (most ? " table" : " tree");
+      EXPECT_EQ(got, want) << "round " << round << (!most ? " tree" : eight_from ? " table" : " table, eight lanes");
       EXPECT_EQ(found_nul ? found_nul - text.data() : -1,
                 nul < end ? static_cast<ptrdiff_t>(nul) : -1)
           << "round " << round;
