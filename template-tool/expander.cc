@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <type_traits>
 
 #include "bits.h"
 
@@ -110,16 +111,21 @@ const char* Expander::settle(const char* begin, const char* until, const char* e
     auto forwards = [&](auto scan) {
       return settle_forwards(scan, begin, until, end, at_end, sink);
     };
-    const bool following = stops_.following_count() > 0;
+    // Sets of up to N bytes, and whether the bytes after them can tell.
+    auto vector = [&](auto n) {
+      constexpr int kN = decltype(n)::value;
+      if (stops_.following_count() > 0)
+        return forwards(VectorScan<kN, true>(stops_));
+      return forwards(VectorScan<kN, false>(stops_));
+    };
     if (stops_.count() <= 2)
-      p = following ? forwards(VectorScan<2, true>(stops_)) : forwards(VectorScan<2, false>(stops_));
+      p = vector(std::integral_constant<int, 2>());
     else if (stops_.count() <= 4)
-      p = following ? forwards(VectorScan<4, true>(stops_)) : forwards(VectorScan<4, false>(stops_));
+      p = vector(std::integral_constant<int, 4>());
     else if (stops_.count() <= 8)
-      p = following ? forwards(VectorScan<8, true>(stops_)) : forwards(VectorScan<8, false>(stops_));
+      p = vector(std::integral_constant<int, 8>());
     else if (stops_.count() <= 16)
-      p = following ? forwards(VectorScan<16, true>(stops_))
-                  : forwards(VectorScan<16, false>(stops_));
+      p = vector(std::integral_constant<int, 16>());
     else
       p = forwards(ScalarScan(stops_));
 #else

@@ -26,10 +26,10 @@ class StopBytes {
   // The i-th byte added, for i below 16 and below count().
   unsigned char byte(int i) const { return bytes_[i]; }
 
-  // What may follow a byte that starts a name: for the next few places,
-  // the bytes found there in some name, when every name reaches that far.
-  // A byte followed elsewhere where those bytes are few, as a range or two,
-  // starts no name.
+  // What may follow a byte that starts a name: at each of the next few
+  // places that every name reaches, the bytes some name has there. A byte
+  // of the set followed at such a place by none of them starts no name.
+  // Places where those bytes make more than two ranges are not told.
   static constexpr int kFollowing = 8;
   static constexpr int kMostRanges = 2;
   struct Following {
