@@ -196,7 +196,8 @@ class VectorScan {
  private:
   const StopBytes& set_;
   __m128i needles_[N];
-  __m128i low_[StopBytes::kFollowing][StopBytes::kMostRanges];
-  __m128i width_[StopBytes::kFollowing][StopBytes::kMostRanges];
+  static constexpr int kPlaces = kTellsFollowing ? StopBytes::kFollowing : 1;
+  __m128i low_[kPlaces][StopBytes::kMostRanges];
+  __m128i width_[kPlaces][StopBytes::kMostRanges];
 };
 #endif
