@@ -206,7 +206,7 @@ void PrefixTree::build(const NameList& names) {
     Entry& entry = entries_[i];
     entry.key = key;
     entry.edge = v;
-    entry.into = static_cast<uint16_t>(first_ - from - 1);
+    entry.into = static_cast<uint8_t>(first_ - from - 1);
     const size_t rest = built[v].depth - first_;
     if (!(edges_[v].size & kBranches) && !edges_[v].along && rest <= kMostRest) {
       memcpy(entry.rest, spelling + first_, rest);

@@ -116,12 +116,13 @@ class PrefixTree {
   struct alignas(64) Entry {
     uint64_t key;
     uint32_t edge;  // 0 when free
-    uint16_t into;
+    uint8_t into;   // below eight
+    bool whole;     // whether one name can begin so
     uint16_t rest_size;
     uint64_t rest[2];  // zero past the name's end
-    Name name;         // a copy of the one name that can begin so
-    bool whole;        // whether there is one
+    Name name;         // a copy of that one name
   };
+  static_assert(sizeof(Entry) == 64, "an entry fills one cache line");
   // The bits of two words that hold the first n bytes, for n up to 16.
   static const uint64_t kMasks[kMostRest + 1][2];
 
