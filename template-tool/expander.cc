@@ -39,8 +39,9 @@ namespace {
 constexpr size_t kBytesPerStep = 4;
 constexpr ptrdiff_t kFirstSteps = 1024;
 constexpr size_t kBackwardsBytes = 256 << 10;
-// Backwards, the text is read in stretches of this many lanes of at least
-// this many bytes (and twice the longest name).
+// Backwards, the text is read in stretches of at least this many lanes of
+// this many bytes (and twice the longest name); the start finder may split
+// a stretch into more lanes.
 constexpr size_t kLanes = 4;
 constexpr size_t kLaneBytes = 16 << 10;
 // Forwards, while look-ups often find nothing (a quarter of them or more:

@@ -102,15 +102,16 @@ void PrefixTree::build(const NameList& names) {
     while (count_waiting > 0)
       top[waiting[--count_waiting]] = t;
   }
-  // Room for the names that end on the way along each edge that passes some.
+  // Whether the edge into a kept node passes the ends of names, and room
+  // for them.
+  g_autofree bool* passes = g_new0(bool, nodes);
   size_t along_size = 0;
   for (uint32_t v = 1; v < nodes; v++) {
     if (!kept(v))
       continue;
-    bool passes = false;
     for (uint32_t w = built[v].parent; w != top[v]; w = built[w].parent)
-      passes = passes || built[w].name >= 0;
-    if (passes)
+      passes[v] = passes[v] || built[w].name >= 0;
+    if (passes[v])
       along_size += built[v].depth - built[top[v]].depth;
   }
 
@@ -164,10 +165,7 @@ void PrefixTree::build(const NameList& names) {
     edge.size |= size;
     edge.name = built[v].name;
     next_label += size + 8;
-    bool passes = false;
-    for (uint32_t w = built[v].parent; w != u; w = built[w].parent)
-      passes = passes || built[w].name >= 0;
-    if (passes) {
+    if (passes[v]) {
       // Label bytes passed to reach depth d: d - from - 1.
       int32_t* along = next_along;
       next_along += size + 1;
@@ -204,7 +202,6 @@ void PrefixTree::build(const NameList& names) {
       i = (i + 1) & entry_mask_;
     keys_[i] = key;
     Entry& entry = entries_[i];
-    entry.key = key;
     entry.edge = v;
     entry.into = static_cast<uint8_t>(first_ - from - 1);
     const size_t rest = built[v].depth - first_;

@@ -114,8 +114,7 @@ class PrefixTree {
   // An entry fills a cache line: one look-up, one line.
   static constexpr size_t kMostRest = 16;
   struct alignas(64) Entry {
-    uint64_t key;
-    uint32_t edge;  // 0 when free
+    uint32_t edge;
     uint8_t into;   // below eight
     bool whole;     // whether one name can begin so
     uint16_t rest_size;

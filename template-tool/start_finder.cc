@@ -167,13 +167,14 @@ bool StartFinder::build(const NameList& names, size_t most_table_bytes,
   if ((uint64_t{plain + 1 + matches} << shift_) * sizeof(uint32_t) > most_table_bytes ||
       special + (uint64_t{1 + matches} << shift_) > UINT32_MAX)
     return true;
+  const size_t entries = special + ((1 + matches) << shift_);
   g_autofree uint32_t* row_of = try_new<uint32_t>(nodes);  // premultiplied
-  g_autofree uint32_t* table = try_new<uint32_t>(special + ((1 + matches) << shift_));
+  g_autofree uint32_t* table = try_new<uint32_t>(entries);
   g_autofree uint32_t* names_of = try_new<uint32_t>(1 + matches);
   if (!row_of || !table || !names_of)
     return true;
   special_ = static_cast<uint32_t>(special);
-  eight_lanes_ = (special + ((1 + matches) << shift_)) * sizeof(uint32_t) >= eight_lanes_from_bytes;
+  eight_lanes_ = entries * sizeof(uint32_t) >= eight_lanes_from_bytes;
   size_t next_plain = 0, next_special = 1;
   for (size_t i = 0; i < nodes; i++) {
     const uint32_t u = queue[i];
