@@ -29,13 +29,23 @@ class StopBytes {
   // What may follow a byte that starts a name: at each of the next few
   // places that every name reaches, the bytes some name has there. A byte
   // of the set followed at such a place by none of them starts no name.
-  // Places where those bytes make more than two ranges are not told.
+  // Places where those bytes make more than two ranges are not told, and
+  // of the rest only the two that allow the fewest bytes, the later of two
+  // alike (where near misses share a name's beginning, they part later):
+  // each place told costs as much as finding the bytes of the set.
   static constexpr int kFollowing = 8;
   static constexpr int kMostRanges = 2;
+  static constexpr int kMostPlaces = 2;
   struct Following {
     int offset;  // from the first byte
     int ranges;
     unsigned char low[kMostRanges], high[kMostRanges];
+    int allowed() const {
+      int bytes = 0;
+      for (int r = 0; r < ranges; r++)
+        bytes += high[r] - low[r] + 1;
+      return bytes;
+    }
   };
   void add_name(const char* bytes, size_t size) {
     for (int k = 1; k <= kFollowing; k++) {
@@ -64,8 +74,16 @@ class StopBytes {
         }
         f.ranges++;
       }
-      if (f.ranges <= kMostRanges)
-        following_[following_count_++] = f;
+      if (f.ranges > kMostRanges)
+        continue;
+      // Kept sorted, fewest bytes first, later places first among equals.
+      int i = following_count_ < kMostPlaces ? following_count_++ : kMostPlaces;
+      for (; i > 0 && f.allowed() <= following_[i - 1].allowed(); i--) {
+        if (i < kMostPlaces)
+          following_[i] = following_[i - 1];
+      }
+      if (i < kMostPlaces)
+        following_[i] = f;
     }
   }
   int following_count() const { return following_count_; }
@@ -86,7 +104,7 @@ class StopBytes {
   bool is_stop_[256] = {};
   bool at_[kFollowing][256] = {};
   bool anything_at_[kFollowing] = {};
-  Following following_[kFollowing] = {};
+  Following following_[kMostPlaces] = {};
   int following_count_ = 0;
   unsigned char bytes_[kMost] = {};
   int count_ = 0;
@@ -196,7 +214,7 @@ class VectorScan {
  private:
   const StopBytes& set_;
   __m128i needles_[N];
-  static constexpr int kPlaces = kTellsFollowing ? StopBytes::kFollowing : 1;
+  static constexpr int kPlaces = kTellsFollowing ? StopBytes::kMostPlaces : 1;
   __m128i low_[kPlaces][StopBytes::kMostRanges];
   __m128i width_[kPlaces][StopBytes::kMostRanges];
 };
