@@ -130,6 +130,8 @@ BENCHMARK_CAPTURE(BM_NameSet, words10000, "words10000")->Unit(benchmark::kMillis
 BENCHMARK_CAPTURE(BM_NameSet, near1000, "near1000")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_NameSet, prefix1000, "prefix1000")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_NameSet, all_at, "all-at")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NameSet, lengths10, "lengths10")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NameSet, lengths100, "lengths100")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_NameSet, long64k, "long64k")->Unit(benchmark::kMillisecond);
 
 BENCHMARK_CAPTURE(BM_Build, var10, "var10")->Unit(benchmark::kMicrosecond);
