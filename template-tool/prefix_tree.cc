@@ -80,12 +80,32 @@ void PrefixTree::build(const NameList& names) {
     stack[depth++] = leaf;
   }
 
-  // A node with one child is passed through, but for the root: each node
-  // kept hangs below its nearest kept ancestor, its top.
+  size_t shortest = count > 0 ? names[0].size : 0;
+  for (size_t i = 1; i < count; i++)
+    shortest = std::min(shortest, names[i].size);
+  first_ = std::min<size_t>(shortest, 8);
+
+  // A node with one child is passed through, but for the root; so is a node
+  // past the first bytes with two children, one of them a name one byte
+  // longer with nothing below it (@A@ beside @AA@), which leaves the way
+  // there. Each node kept hangs below its nearest kept ancestor, its top.
   g_autofree uint32_t* children = g_new0(uint32_t, nodes);
+  // Such a child, 0 for none, UINT32_MAX for more than one.
+  g_autofree uint32_t* leaving = g_new0(uint32_t, nodes);
   for (uint32_t v = 1; v < nodes; v++)
     children[built[v].parent]++;
-  auto kept = [&](uint32_t v) { return v == 0 || children[v] != 1; };
+  for (uint32_t v = 1; v < nodes; v++) {
+    const uint32_t u = built[v].parent;
+    if (children[v] == 0 && built[v].depth == built[u].depth + 1 && built[u].depth >= first_)
+      leaving[u] = leaving[u] == 0 ? v : UINT32_MAX;
+  }
+  auto left = [&](uint32_t v) {
+    return children[v] == 2 && leaving[v] != 0 && leaving[v] != UINT32_MAX;
+  };
+  auto kept = [&](uint32_t v) {
+    const uint32_t u = built[v].parent;
+    return v == 0 || (children[v] != 1 && !left(v) && !(left(u) && leaving[u] == v));
+  };
   g_autofree uint32_t* top = g_new(uint32_t, nodes);
   g_autofree uint32_t* waiting = g_new(uint32_t, nodes);
   for (uint32_t v = 0; v < nodes; v++)
@@ -102,27 +122,29 @@ void PrefixTree::build(const NameList& names) {
     while (count_waiting > 0)
       top[waiting[--count_waiting]] = t;
   }
-  // Whether the edge into a kept node passes the ends of names, and room
-  // for them.
+  // Whether the edge into a kept node passes the ends of names, or names
+  // leaving it, and room for them.
   g_autofree bool* passes = g_new0(bool, nodes);
-  size_t along_size = 0;
+  g_autofree bool* left_by = g_new0(bool, nodes);
+  size_t along_size = 0, side_size = 0;
   for (uint32_t v = 1; v < nodes; v++) {
     if (!kept(v))
       continue;
-    for (uint32_t w = built[v].parent; w != top[v]; w = built[w].parent)
-      passes[v] = passes[v] || built[w].name >= 0;
+    for (uint32_t w = built[v].parent; w != top[v]; w = built[w].parent) {
+      passes[v] = passes[v] || built[w].name >= 0 || left(w);
+      left_by[v] = left_by[v] || left(w);
+    }
     if (passes[v])
       along_size += built[v].depth - built[top[v]].depth;
+    if (left_by[v])
+      side_size += built[v].depth - built[top[v]].depth;
   }
 
   // Every node kept but the root is the target of one edge.
   edges_ = g_new0(Edge, nodes);
   along_ = g_new(int32_t, along_size + 1);
+  sides_ = g_new(Side, side_size + 1);
   size_t label_bytes = 0;
-  size_t shortest = count > 0 ? names[0].size : 0;
-  for (size_t i = 1; i < count; i++)
-    shortest = std::min(shortest, names[i].size);
-  first_ = std::min<size_t>(shortest, 8);
   one_size_ = count > 0 && names.longest() == first_;
   first_mask_ = first_ == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * first_)) - 1;
   size_t crossings = 0;  // edges on which the first bytes end
@@ -152,6 +174,7 @@ void PrefixTree::build(const NameList& names) {
   entry_shift_ = 64 - lowest_set_bit(entries);
   char* next_label = labels_;
   int32_t* next_along = along_;
+  Side* next_side = sides_;
   for (uint32_t v = 1; v < nodes; v++) {
     if (!kept(v))
       continue;
@@ -179,6 +202,20 @@ void PrefixTree::build(const NameList& names) {
           along[k] = along[k - 1];
       }
       edge.along = along;
+    }
+    if (left_by[v]) {
+      Side* side = next_side;
+      next_side += size + 1;
+      for (uint32_t k = 0; k <= size; k++)
+        side[k] = {-1, 0};
+      for (uint32_t w = built[v].parent; w != u; w = built[w].parent) {
+        if (!left(w))
+          continue;
+        const uint32_t c = leaving[w];
+        side[built[w].depth - from - 1] = {
+            built[c].name, static_cast<unsigned char>(names[built[c].spelt_by].bytes[built[w].depth])};
+      }
+      edge.side = side;
     }
     edges_[u].size |= kBranches;
     const uint32_t key = u << 8 | static_cast<unsigned char>(spelling[from]);
@@ -218,6 +255,7 @@ PrefixTree::~PrefixTree() {
   g_free(edges_);
   g_free(labels_);
   g_free(along_);
+  g_free(sides_);
   g_free(slots_);
   g_free(entry_memory_);
   g_free(keys_);

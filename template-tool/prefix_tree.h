@@ -62,14 +62,20 @@ class PrefixTree {
       const size_t full = edge->size & ~kBranches;
       const char* label = edge->label + full - size;
       if (edge->along) {
-        // Names end on the way: the deepest the text reaches wins.
+        // Names end on the way, or leave it by a byte and end: the deepest
+        // the text reaches wins.
         const size_t reached = common(at, label, size < left ? size : left);
         work += 1 + reached / 8;
-        const int32_t found = edge->along[full - size + reached];
+        const size_t passed = full - size + reached;
+        const int32_t found = edge->along[passed];
         if (found >= 0)
           best = &(*names_)[static_cast<size_t>(found)];
-        if (reached < size)
+        if (reached < size) {
+          if (reached < left && edge->side && edge->side[passed].name >= 0 &&
+              static_cast<unsigned char>(at[reached]) == edge->side[passed].byte)
+            best = &(*names_)[static_cast<size_t>(edge->side[passed].name)];
           break;
+        }
         at += size;
       } else {
         if (size > left)
@@ -95,10 +101,17 @@ class PrefixTree {
   }
 
  private:
+  // A name that leaves an edge by one byte and ends there.
+  struct Side {
+    int32_t name;
+    unsigned char byte;
+  };
   // The edge into a node other than the root, numbered as the node.
-  // A node with one child is passed through (unless it is the root): an
-  // edge may pass the ends of names, so that a chain of names each
-  // beginning the next is compared a word at a time.
+  // A node with one child is passed through (unless it is the root), and so
+  // is one past the first bytes whose other child is a name one byte longer:
+  // an edge may pass the ends of names and names that leave it, so that a
+  // chain of names each beginning the next (@a, @aa, @aaa) or nearly so
+  // (@A@, @AA@, @AAA@) is compared a word at a time.
   struct Edge {
     const char* label;  // the bytes after the first, padded with eight more
     uint32_t size;      // the label's, | kBranches when edges leave the node
@@ -106,6 +119,9 @@ class PrefixTree {
     // When names end on the way: by label bytes passed (0 to size), the
     // deepest name ending by then, or -1.
     const int32_t* along;
+    // When names leave the way by one byte and end there: by label bytes
+    // passed (below size), that byte and name, or -1.
+    const Side* side;
   };
   static constexpr uint32_t kBranches = 1u << 31;
   // Where the tree has a name's first bytes: on the edge into edge, into
@@ -188,6 +204,7 @@ class PrefixTree {
   Edge* edges_ = nullptr;
   char* labels_ = nullptr;
   int32_t* along_ = nullptr;  // every edge's along
+  Side* sides_ = nullptr;     // every edge's side
   size_t first_ = 0;  // how many first bytes are looked up at once
   bool one_size_ = false;  // every name is first_ bytes long
   uint64_t first_mask_ = 0;
