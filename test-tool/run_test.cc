@@ -196,25 +196,62 @@ TEST(Run, FileSizeLimit) {
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"r"});
 }
 
-// The test command starts with the signals ignored that its caller ignores,
-// and no others: run ignores SIGXFSZ only once the test has ended. (GLib's
-// spawn puts SIGHUP, SIGINT, SIGTERM, SIGPIPE and SIGCHLD back to their
-// default actions in the child, so those are not tried.)
-TEST(Run, TestInheritsIgnoredSignals) {
-  for (int ignored : {0, SIGQUIT, SIGXFSZ}) {
+// The test starts with the signal dispositions and mask it would have had if
+// its caller had started it: ignored stays ignored, blocked stays blocked,
+// even for the signals that spawning sets back to their defaults and for
+// SIGXFSZ, which run ignores once the test has ended.
+TEST(Run, TestStartsAsIfStartedDirectly) {
+  struct Caller {
+    const char* name;
+    int ignored;  // 0 for none
+    int blocked;
+  };
+  const Caller kCallers[] = {
+      {"nothing", 0, 0},     {"HUP", SIGHUP, 0},   {"INT", SIGINT, 0},
+      {"PIPE", SIGPIPE, 0},  {"TERM", SIGTERM, 0}, {"CHLD", SIGCHLD, 0},
+      {"QUIT", SIGQUIT, 0},  {"USR1", SIGUSR1, 0}, {"XFSZ", SIGXFSZ, 0},
+      {"blocked USR2", 0, SIGUSR2}, {"HUP, blocked TERM", SIGHUP, SIGTERM},
+  };
+  for (const Caller& c : kCallers) {
     support::TempDir dir;
     auto launch = [&](const std::string& program, const std::vector<std::string>& args) {
       support::Launch launch = support::launch_in(dir.path(), program, args);
-      launch.in_child = [ignored] { return ignored == 0 || signal(ignored, SIG_IGN) != SIG_ERR; };
+      launch.in_child = [c] {
+        sigset_t set;
+        sigemptyset(&set);
+        if (c.blocked)
+          sigaddset(&set, c.blocked);
+        return (c.ignored == 0 || signal(c.ignored, SIG_IGN) != SIG_ERR) &&
+               sigprocmask(SIG_BLOCK, &set, nullptr) == 0;
+      };
       return support::run(launch);
     };
-    const std::vector<std::string> show = {"/bin/grep", "SigIgn", "/proc/self/status"};
-    support::Outcome direct = launch(show[0], {show[1], show[2]});
+    const std::vector<std::string> show = {"/bin/grep", "-E", "^Sig(Blk|Ign)",
+                                           "/proc/self/status"};
+    support::Outcome direct = launch(show[0], {show.begin() + 1, show.end()});
     ASSERT_EQ(direct.exit_code(), 0) << direct.err;
-    support::Outcome got = launch(PLOM_TEST_BIN, {"run", "r", show[0], show[1], show[2]});
+    std::vector<std::string> through = {"run", "r"};
+    through.insert(through.end(), show.begin(), show.end());
+    support::Outcome got = launch(PLOM_TEST_BIN, through);
     EXPECT_EQ(got.exit_code(), 0) << got.err;
-    EXPECT_EQ(got.out, direct.out) << "caller ignores signal " << ignored;
+    EXPECT_EQ(got.out, direct.out) << "caller ignores or blocks " << c.name;
+    EXPECT_EQ(support::read_file(dir / "r"), recorded(0)) << c.name;
   }
+}
+
+// A suite started under nohup: the test that sends itself SIGHUP survives,
+// as it does when started directly, and a caller ignoring SIGCHLD still
+// has the test's own status recorded.
+TEST(Run, NohupTestSurvivesHangUp) {
+  support::TempDir dir;
+  support::Launch launch = support::launch_in(
+      dir.path(), PLOM_TEST_BIN, {"run", "r", "sh", "-c", "kill -HUP $$; echo survived; exit 3"});
+  launch.ignore_sigchld = true;
+  launch.in_child = [] { return signal(SIGHUP, SIG_IGN) != SIG_ERR; };
+  support::Outcome got = support::run(launch);
+  EXPECT_EQ(got.exit_code(), 0) << got.err;
+  EXPECT_EQ(got.out, "survived\n");
+  EXPECT_EQ(support::read_file(dir / "r"), recorded(768));
 }
 
 // A device, FIFO or socket at the result path is left alone, even for root;
