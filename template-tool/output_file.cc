@@ -81,15 +81,6 @@ class SignalsHeld {
   sigset_t old_;
 };
 
-// GLib's rule: sync when a non-empty file (or one that cannot be examined)
-// is replaced; a new or empty file is not worth the wait.
-bool replaces_something(const char* path) {
-  struct stat st;
-  if (lstat(path, &st) == 0)
-    return st.st_size > 0;
-  return errno != ENOENT;
-}
-
 }  // namespace
 
 OutputFile::~OutputFile() {
@@ -126,7 +117,6 @@ bool OutputFile::open(const char* path, GError** error) {
     signal_removes = temp_;
     created_ = true;
   }
-  sync_ = replaces_something(path);
   return true;
 }
 
@@ -176,7 +166,10 @@ bool OutputFile::commit(GError** error) {
     discard();
     return false;
   }
-  if (sync_ && fsync(fd_) != 0) {
+  // The data reaches the disk before the name does, whatever the name held
+  // before: otherwise a power cut can leave the new size over blocks never
+  // written, the full length in NUL bytes.
+  if (fsync(fd_) != 0) {
     set_file_error(error, temp_,
                    "Failed to write file \xe2\x80\x9c%s\xe2\x80\x9d: fsync() failed: %s", errno);
     discard();
@@ -204,14 +197,15 @@ bool OutputFile::commit(GError** error) {
     signal_removes = nullptr;
     created_ = false;
   }
-  if (sync_) {
-    // The rename itself lasts only once the directory is synced.
-    g_autofree char* dir = g_path_get_dirname(path_);
-    const int dir_fd = ::open(dir, O_RDONLY | O_CLOEXEC);
-    if (dir_fd >= 0) {
-      fsync(dir_fd);
-      close(dir_fd);
-    }
+  // Once the directory is synced a power cut leaves the new file, and no
+  // temporary one. The output is in place already, so a failure here
+  // changes nothing a status could report: a power cut then leaves the old
+  // file or the new one, and perhaps the temporary one beside it.
+  g_autofree char* dir = g_path_get_dirname(path_);
+  const int dir_fd = ::open(dir, O_RDONLY | O_CLOEXEC);
+  if (dir_fd >= 0) {
+    fsync(dir_fd);
+    close(dir_fd);
   }
   return true;
 }

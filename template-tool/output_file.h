@@ -25,9 +25,9 @@ class OutputFile {
   // and commit() reports the first failure.
   void write(const char* data, gsize size);
   bool failed() const { return error_ != nullptr; }
-  // Renames the temporary file over the output. When that replaces a
-  // non-empty file, the data and the directory are synced first, as GLib
-  // does.
+  // Syncs the temporary file, renames it over the output and syncs the
+  // directory: after a power cut the output holds the old content or the
+  // new, never a mixture or the new size in NUL bytes.
   bool commit(GError** error);
 
  private:
@@ -37,7 +37,6 @@ class OutputFile {
   char* temp_ = nullptr;
   int fd_ = -1;
   bool created_ = false;  // the temporary file exists
-  bool sync_ = false;
   guint64 written_ = 0;
   GError* error_ = nullptr;
 };

@@ -26,9 +26,11 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ec);
 }
 
-std::vector<std::string> TempDir::entries() const {
+std::vector<std::string> TempDir::entries() const { return list_dir(path_); }
+
+std::vector<std::string> list_dir(const std::string& dir) {
   std::vector<std::string> names;
-  for (const fs::directory_entry& e : fs::directory_iterator(path_))
+  for (const fs::directory_entry& e : fs::directory_iterator(dir))
     names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;

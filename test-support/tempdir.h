@@ -24,6 +24,9 @@ class TempDir {
   std::string path_;
 };
 
+// Names of the entries in dir, sorted.
+std::vector<std::string> list_dir(const std::string& dir);
+
 // Files by name and content; a name ending in "/" is a directory.
 using Files = std::vector<std::pair<std::string, std::string>>;
 

@@ -9,7 +9,11 @@ bool result_file_write(const char* path, int status, GError** error) {
   g_autoptr(GKeyFile) results = g_key_file_new();
   g_key_file_set_integer(results, kGroup, kKey, status);
   g_autofree char* text = g_key_file_to_data(results, nullptr, nullptr);
-  return check_replaceable(path, error) && g_file_set_contents(path, text, -1, error);
+  // Synced, renamed into place, and the directory synced, even where no file
+  // was before: unsynced, a new file can come back from a power cut as the
+  // right size in NUL bytes.
+  return check_replaceable(path, error) &&
+         g_file_set_contents_full(path, text, -1, G_FILE_SET_CONTENTS_CONSISTENT, 0666, error);
 }
 
 GKeyFile* result_file_load(const char* path, GError** error) {
