@@ -2,62 +2,12 @@
 #pragma once
 
 #include <cstddef>
-#include <cstring>
 
 #include "names.h"
+#include "sink.h"
 #include "prefix_tree.h"
 #include "start_finder.h"
 #include "stop_bytes.h"
-
-// Where expanded bytes go: a fixed buffer, handed to flush whenever it fills
-// up, so that output never piles up in memory.
-class Sink {
- public:
-  // Writing straight into the buffer may go this far past limit().
-  static constexpr size_t kSlack = 64;
-  using Flush = void (*)(void* context, const char* data, size_t size);
-  Sink(size_t capacity, Flush flush, void* context);
-  ~Sink();
-  Sink(const Sink&) = delete;
-  Sink& operator=(const Sink&) = delete;
-
-  void put(const char* data, size_t size) {
-    if (size <= capacity_ - used_) {
-      memcpy(buffer_ + used_, data, size);
-      used_ += size;
-    } else {
-      put_past_end(data, size);
-    }
-  }
-  // Hands on whatever the buffer holds.
-  void flush();
-
-  // For writing straight into the buffer: the next byte's place, and where
-  // the buffer's capacity ends.
-  char* cursor() const { return buffer_ + used_; }
-  char* limit() const { return buffer_ + capacity_; }
-  // The buffer now holds everything before end (at most kSlack past limit()).
-  void finish_at(char* end) {
-    used_ = static_cast<size_t>(end - buffer_);
-    if (used_ > capacity_)
-      flush();
-  }
-  // Hands on everything before end; the new cursor.
-  char* flush_at(char* end) {
-    used_ = static_cast<size_t>(end - buffer_);
-    flush();
-    return buffer_;
-  }
-
- private:
-  void put_past_end(const char* data, size_t size);
-
-  char* buffer_;
-  size_t capacity_;
-  size_t used_ = 0;
-  Flush flush_;
-  void* context_;
-};
 
 // Copies a template to a sink, replacing every occurrence of a name by its
 // value. At each position the arguments are tried in the order given and the

@@ -7,30 +7,6 @@
 
 #include "bits.h"
 
-Sink::Sink(size_t capacity, Flush flush, void* context)
-    : buffer_(static_cast<char*>(g_malloc(capacity + kSlack))),
-      capacity_(capacity),
-      flush_(flush),
-      context_(context) {}
-
-Sink::~Sink() { g_free(buffer_); }
-
-void Sink::flush() {
-  if (used_ > 0)
-    flush_(context_, buffer_, used_);
-  used_ = 0;
-}
-
-void Sink::put_past_end(const char* data, size_t size) {
-  flush();
-  if (size >= capacity_) {
-    flush_(context_, data, size);
-    return;
-  }
-  memcpy(buffer_, data, size);
-  used_ = size;
-}
-
 namespace {
 
 // Forwards is given up when the look-ups cost more than one step for this

@@ -1,0 +1,27 @@
+#include "sink.h"
+
+#include <glib.h>
+
+Sink::Sink(size_t capacity, Flush flush, void* context)
+    : buffer_(static_cast<char*>(g_malloc(capacity + kSlack))),
+      capacity_(capacity),
+      flush_(flush),
+      context_(context) {}
+
+Sink::~Sink() { g_free(buffer_); }
+
+void Sink::flush() {
+  if (used_ > 0)
+    flush_(context_, buffer_, used_);
+  used_ = 0;
+}
+
+void Sink::put_past_end(const char* data, size_t size) {
+  flush();
+  if (size >= capacity_) {
+    flush_(context_, data, size);
+    return;
+  }
+  memcpy(buffer_, data, size);
+  used_ = size;
+}
