@@ -1,6 +1,7 @@
 #include <optional>
 
 #include "cli.h"
+#include "messages.h"
 #include "result_file.h"
 
 int check(int argc, char** argv) {

@@ -1,11 +1,6 @@
-// Entry point and messages of plom-test.
+// The commands of plom-test, and the dispatch between them.
 #pragma once
 
-#include <glib.h>
-
-void print_usage();
-// Formats a message first and writes it to stderr in one piece, bytes unchanged.
-void report(const char* format, ...) G_GNUC_PRINTF(1, 2);
 int dispatch(int argc, char** argv);
 
 int run(int argc, char** argv);

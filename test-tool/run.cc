@@ -1,6 +1,7 @@
 #include <csignal>
 
 #include "cli.h"
+#include "messages.h"
 #include "result_file.h"
 
 namespace {
