@@ -111,7 +111,7 @@ void name_set(benchmark::State& state, const char* shape, Expander::Way way) {
 }
 
 void BM_NameSet(benchmark::State& state, const char* shape) {
-  name_set(state, shape, Expander::Way::kChoose);
+  name_set(state, shape, Expander::Way::kEither);
 }
 
 void BM_Backwards(benchmark::State& state, const char* shape) {

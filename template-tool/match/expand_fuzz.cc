@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);
   const size_t count = static_cast<unsigned char>(input[0]) % 32;
   const Expander::Way way =
-      input[0] & 0x80 ? Expander::Way::kBackwards : Expander::Way::kChoose;
+      input[0] & 0x80 ? Expander::Way::kBackwards : Expander::Way::kEither;
   const bool many = input[0] & 0x40;
   input.remove_prefix(1);
   std::vector<std::string> owned;

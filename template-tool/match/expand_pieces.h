@@ -13,4 +13,4 @@
 // of the given capacity, and returns what came out.
 std::string expand_in_pieces(std::string_view text, const std::vector<std::string>& arguments,
                              const std::function<size_t()>& next_piece, size_t capacity,
-                             Expander::Way way = Expander::Way::kChoose);
+                             Expander::Way way = Expander::Way::kEither);

@@ -34,24 +34,26 @@ constexpr int kMostMissScore = 64;
 
 Expander::Expander(const char* const* arguments, size_t count, Way way)
     : names_(arguments, count) {
-  stops_.add('\0');
+  first_bytes_.add('\0');
   for (int byte = 1; byte < 256; byte++) {
     if (names_.starts_with(static_cast<unsigned char>(byte)))
-      stops_.add(static_cast<unsigned char>(byte));
+      first_bytes_.add(static_cast<unsigned char>(byte));
   }
   for (size_t i = 0; i < names_.count(); i++)
-    stops_.add_name(names_[i].bytes, names_[i].size);
-  stops_.find_following();
+    first_bytes_.add_name(names_[i].bytes, names_[i].size);
+  first_bytes_.find_following();
   longest_ = names_.longest() > 0 ? names_.longest() : 1;
-  credit_ = kFirstSteps;
+  spare_steps_ = kFirstSteps;
   // At rest fewer than longest_ bytes are held; a piece adds fewer again.
   held_ = static_cast<char*>(g_malloc(2 * longest_));
-  forwards_ = way == Way::kChoose && stops_.count() <= 16;
+  scalar_ = way == Way::kForwardsScalar;
+  never_backwards_ = scalar_;
+  try_forwards_ = scalar_ || (way == Way::kEither && first_bytes_.count() <= 16);
   // Backwards is built now when it is the way to go, and otherwise only
   // when going forwards turns out costly.
-  if (!forwards_ && !can_go_backwards())
-    forwards_ = true;
-  if (forwards_)
+  if (!try_forwards_ && !can_go_backwards())
+    try_forwards_ = true;
+  if (try_forwards_)
     tree_.build(names_);
 }
 
@@ -64,14 +66,14 @@ Expander::~Expander() {
 bool Expander::can_go_backwards() {
   if (found_)
     return true;
-  if (backwards_failed_)
+  if (never_backwards_)
     return false;
   stretch_ = kLanes * std::max(kLaneBytes, 2 * longest_);
   found_ = static_cast<Start*>(g_try_malloc_n(stretch_, sizeof(Start)));
   if (found_ && starts_.build(names_))
     return true;
   g_clear_pointer(&found_, g_free);
-  backwards_failed_ = true;
+  never_backwards_ = true;
   return false;
 }
 
@@ -79,10 +81,10 @@ bool Expander::can_go_backwards() {
 // returns where it stopped: everything before that has gone to the sink. It
 // stops early at a candidate too close to end to be settled (unless at_end,
 // when a name running past end simply does not match), and at a NUL byte.
-const char* Expander::settle(const char* begin, const char* until, const char* end,
-                             bool at_end, Sink& sink) {
+const char* Expander::expand_range(const char* begin, const char* until, const char* end,
+                                   bool at_end, Sink& sink) {
   const char* p = begin;
-  if (forwards_ && backwards_left_ == 0) {
+  if (try_forwards_ && backwards_left_ == 0) {
     too_costly_ = false;
 #if PLOM_SSE2
     auto forwards = [&](auto scan) {
@@ -91,33 +93,35 @@ const char* Expander::settle(const char* begin, const char* until, const char* e
     // Sets of up to N bytes, and whether the bytes after them can tell.
     auto vector = [&](auto n) {
       constexpr int kN = decltype(n)::value;
-      if (stops_.following_count() > 0)
-        return forwards(VectorScan<kN, true>(stops_));
-      return forwards(VectorScan<kN, false>(stops_));
+      if (first_bytes_.following_count() > 0)
+        return forwards(VectorScan<kN, true>(first_bytes_));
+      return forwards(VectorScan<kN, false>(first_bytes_));
     };
-    if (stops_.count() <= 2)
+    if (scalar_)
+      p = forwards(ScalarScan(first_bytes_));
+    else if (first_bytes_.count() <= 2)
       p = vector(std::integral_constant<int, 2>());
-    else if (stops_.count() <= 4)
+    else if (first_bytes_.count() <= 4)
       p = vector(std::integral_constant<int, 4>());
-    else if (stops_.count() <= 8)
+    else if (first_bytes_.count() <= 8)
       p = vector(std::integral_constant<int, 8>());
-    else if (stops_.count() <= 16)
+    else if (first_bytes_.count() <= 16)
       p = vector(std::integral_constant<int, 16>());
     else
-      p = forwards(ScalarScan(stops_));
+      p = forwards(ScalarScan(first_bytes_));
 #else
-    p = settle_forwards(ScalarScan(stops_), begin, until, end, at_end, sink);
+    p = settle_forwards(ScalarScan(first_bytes_), begin, until, end, at_end, sink);
 #endif
     if (!too_costly_)
       return p;
     backwards_left_ = kBackwardsBytes;
   }
   const char* stop = settle_backwards(p, until, end, at_end, sink);
-  if (forwards_) {
+  if (try_forwards_) {
     const size_t done = static_cast<size_t>(stop - p);
     backwards_left_ = done < backwards_left_ ? backwards_left_ - done : 0;
     if (backwards_left_ == 0)
-      credit_ = kFirstSteps;
+      spare_steps_ = kFirstSteps;
   }
   return stop;
 }
@@ -132,8 +136,8 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
   // The steps the look-ups took, and how many they may take by a candidate:
   // what is left from before and what the bytes passed earn.
   size_t steps = 0;
-  const ptrdiff_t credit = credit_;
-  const bool may_give_up = !backwards_failed_;
+  const ptrdiff_t credit = spare_steps_;
+  const bool may_give_up = !never_backwards_;
   auto earned = [begin](const char* q) {
     return static_cast<ptrdiff_t>(static_cast<size_t>(q - begin) / kBytesPerStep);
   };
@@ -142,11 +146,11 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
            static_cast<ptrdiff_t>(steps) > credit + earned(q) &&
            can_go_backwards();
   };
-  int misses = misses_;
+  int misses = miss_score_;
   auto leave = [&](const char* stop) {
-    credit_ = std::min(kFirstSteps,
+    spare_steps_ = std::min(kFirstSteps,
                        credit + earned(stop) - static_cast<ptrdiff_t>(steps));
-    misses_ = misses;
+    miss_score_ = misses;
     return stop;
   };
   const char* literal = begin;
@@ -160,7 +164,7 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
     const char* block = begin;
     // Where the bytes that start names crowd, those not followed as some
     // name goes on are dropped: that reads a few bytes past the block.
-    const ptrdiff_t reach = 64 + (Scan::kFollowing ? StopBytes::kFollowing : 0);
+    const ptrdiff_t reach = 64 + (Scan::kFollowing ? FirstBytes::kFollowing : 0);
     while (until - block >= 64 && end - block >= reach) {
       if (out + (block - literal) + 64 > limit) {
         out = sink.flush_at(out + (block - literal));
@@ -300,7 +304,7 @@ bool Expander::feed(const char* data, size_t size, Sink& sink) {
     const size_t take = size < longest_ - 1 ? size : longest_ - 1;
     memcpy(held_ + held, data, take);
     const char* joined_end = held_ + held + take;
-    const char* stop = settle(held_, held_ + held, joined_end, false, sink);
+    const char* stop = expand_range(held_, held_ + held, joined_end, false, sink);
     if (ended_)
       return false;
     if (stop < held_ + held || take == size) {
@@ -312,7 +316,7 @@ bool Expander::feed(const char* data, size_t size, Sink& sink) {
     p = data + (stop - (held_ + held));
     held_size_ = 0;
   }
-  const char* stop = settle(p, end, end, false, sink);
+  const char* stop = expand_range(p, end, end, false, sink);
   if (ended_)
     return false;
   held_size_ = end - stop;
@@ -322,7 +326,7 @@ bool Expander::feed(const char* data, size_t size, Sink& sink) {
 
 void Expander::finish(Sink& sink) {
   if (!ended_ && held_size_ > 0)
-    settle(held_, held_ + held_size_, held_ + held_size_, true, sink);
+    expand_range(held_, held_ + held_size_, held_ + held_size_, true, sink);
   held_size_ = 0;
   ended_ = true;
 }

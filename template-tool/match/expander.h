@@ -7,7 +7,7 @@
 #include "sink.h"
 #include "prefix_tree.h"
 #include "start_finder.h"
-#include "stop_bytes.h"
+#include "block_scan.h"
 
 // Copies a template to a sink, replacing every occurrence of a name by its
 // value. At each position the arguments are tried in the order given and the
@@ -26,10 +26,12 @@
 // that the whole stays linear in the template's size.
 class Expander {
  public:
-  enum class Way { kChoose, kBackwards };
+  // kEither goes whichever way costs less; for tests, kBackwards goes
+  // backwards all the time and kForwardsScalar forwards with the byte-by-byte
+  // scan, which machines without SSE2 run.
+  enum class Way { kEither, kBackwards, kForwardsScalar };
   // NAME=VALUE arguments in command-line order; they must outlive the expander.
-  // Way::kBackwards, for tests, goes backwards all the time.
-  Expander(const char* const* arguments, size_t count, Way way = Way::kChoose);
+  Expander(const char* const* arguments, size_t count, Way way = Way::kEither);
   ~Expander();
   Expander(const Expander&) = delete;
   Expander& operator=(const Expander&) = delete;
@@ -43,8 +45,8 @@ class Expander {
   size_t longest() const { return longest_; }
 
  private:
-  const char* settle(const char* begin, const char* until, const char* end, bool at_end,
-                     Sink& sink);
+  const char* expand_range(const char* begin, const char* until, const char* end, bool at_end,
+                           Sink& sink);
   // The scanner comes by value: kept apart from the output, its fields stay
   // in registers.
   template <typename Scan>
@@ -59,13 +61,14 @@ class Expander {
   StartFinder starts_;  // when going backwards
   Start* found_ = nullptr;
   size_t stretch_ = 0;  // read backwards at once, at most
-  StopBytes stops_;     // bytes that start a name, and NUL
-  bool forwards_;       // whether forwards is worth trying
-  bool backwards_failed_ = false;  // memory ran out: forwards at any cost
+  FirstBytes first_bytes_;     // bytes that start a name, and NUL
+  bool try_forwards_;  // whether forwards is worth trying
+  bool scalar_;        // forwards byte by byte, whatever the machine has
+  bool never_backwards_;  // memory ran out, or a test asks: forwards at any cost
   bool too_costly_ = false;        // the last forward settling gave up
-  ptrdiff_t credit_;               // steps forwards may take beyond what bytes earn
+  ptrdiff_t spare_steps_;          // steps forwards may take beyond what bytes earn
   size_t backwards_left_ = 0;      // bytes to go backwards before forwards again
-  int misses_ = 0;  // how often look-ups forwards found nothing, lately
+  int miss_score_ = 0;  // how often look-ups forwards found nothing, lately
   size_t longest_;  // the longest name, at least 1
   char* held_;      // bytes that might begin a name continued in the next piece
   size_t held_size_ = 0;
