@@ -12,11 +12,11 @@ inline int lowest_set_bit(uint64_t bits) {
   return low != 0 ? __builtin_ctz(low) : 32 + __builtin_ctz(static_cast<uint32_t>(bits >> 32));
 }
 
-// How many bits are set, by adding neighbours: no instruction the oldest
-// machines lack.
-inline int set_bits(uint64_t bits) {
-  bits -= (bits >> 1) & 0x5555555555555555ull;
-  bits = (bits & 0x3333333333333333ull) + ((bits >> 2) & 0x3333333333333333ull);
-  bits = (bits + (bits >> 4)) & 0x0f0f0f0f0f0f0f0full;
-  return static_cast<int>((bits * 0x0101010101010101ull) >> 56);
+// Whether at least n bits are set: the lowest set bit cleared n - 1 times
+// leaves some. Two instructions a bit, and none that old machines lack.
+template <int n>
+inline bool has_bits(uint64_t bits) {
+  for (int i = 1; i < n; i++)
+    bits &= bits - 1;
+  return bits != 0;
 }

@@ -112,6 +112,37 @@ TEST(Expand, AgreesWithPlainMethodOnRandomCases) {
   }
 }
 
+// Names of one byte each, every byte a name or not, with values from empty
+// to longer than the sink's slack: each byte is looked up in a table. Texts
+// of any bytes, a NUL now and then, in pieces into sinks small and large.
+TEST(Expand, OneByteNamesAgreeWithPlainMethod) {
+  std::mt19937 random(1);
+  auto pick = [&random](size_t low, size_t high) {
+    return std::uniform_int_distribution<size_t>(low, high)(random);
+  };
+  const size_t kValueSizes[] = {0, 1, 2, 15, 16, 17, 64, 65, 300};
+  for (int round = 0; round < 400; round++) {
+    std::vector<std::string> owned;
+    for (size_t i = 0, count = pick(1, round % 2 ? 8 : 300); i < count; i++) {
+      const char byte = static_cast<char>(pick(round % 3 ? 1 : 0, 255));
+      const size_t value_size = kValueSizes[pick(0, round % 4 ? 4 : 8)];
+      owned.push_back(std::string(1, byte) + "=" + std::string(value_size, "vw\xff"[pick(0, 2)]));
+    }
+    std::string text(pick(0, 5000), ' ');
+    for (char& c : text)
+      c = static_cast<char>(pick(1, 255));
+    if (round % 7 == 0 && !text.empty())
+      text[pick(0, text.size() - 1)] = '\0';
+    std::vector<std::string_view> arguments(owned.begin(), owned.end());
+    const size_t largest_piece = pick(1, 2000);
+    auto next_piece = [&] { return pick(1, largest_piece); };
+    const size_t capacity = pick(1, 400);
+    ASSERT_EQ(expanded(text, arguments, next_piece, capacity), expand_model(text, arguments))
+        << "round " << round << ", " << owned.size() << " names, pieces up to " << largest_piece
+        << ", sink of " << capacity;
+  }
+}
+
 // Texts long enough to be scanned 64 bytes at a time, fed in pieces of up to
 // a few hundred bytes into sinks small and large: names at block edges, values
 // past the sink's end, names all of one size (looked up the short way up to

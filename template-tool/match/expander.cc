@@ -29,6 +29,15 @@ constexpr size_t kLaneBytes = 16 << 10;
 constexpr int kCrowd = 3;
 constexpr int kMissScore = 16;
 constexpr int kMostMissScore = 64;
+// Each byte as its own value, padded like the names' values.
+struct Identity {
+  char bytes[256 + kValuePadding] = {};
+  constexpr Identity() {
+    for (int i = 0; i < 256; i++)
+      bytes[i] = static_cast<char>(i);
+  }
+};
+constexpr Identity kIdentity;
 
 }  // namespace
 
@@ -46,6 +55,22 @@ Expander::Expander(const char* const* arguments, size_t count, Way way)
   spare_steps_ = kFirstSteps;
   // At rest fewer than longest_ bytes are held; a piece adds fewer again.
   held_ = static_cast<char*>(g_malloc(2 * longest_));
+  if (way == Way::kEither && names_.longest() == 1) {
+    // Every name is one byte: a table of what each byte becomes is all.
+    by_byte_ = g_new(ByteValue, 256);
+    for (int b = 0; b < 256; b++)
+      by_byte_[b] = {&kIdentity.bytes[b], 1};
+    widest_byte_value_ = kValuePadding;
+    for (size_t i = 0; i < names_.count(); i++) {
+      const Name& name = names_[i];
+      by_byte_[static_cast<unsigned char>(name.bytes[0])] = {name.value, name.value_size};
+      if (name.value_size <= Sink::kSlack)
+        widest_byte_value_ = std::max(widest_byte_value_, name.value_size);
+      else
+        large_byte_values_ = true;
+    }
+    return;
+  }
   scalar_ = way == Way::kForwardsScalar;
   never_backwards_ = scalar_;
   try_forwards_ = scalar_ || (way == Way::kEither && first_bytes_.count() <= 16);
@@ -58,6 +83,7 @@ Expander::Expander(const char* const* arguments, size_t count, Way way)
 }
 
 Expander::~Expander() {
+  g_free(by_byte_);
   g_free(held_);
   g_free(found_);
 }
@@ -83,6 +109,8 @@ bool Expander::can_go_backwards() {
 // when a name running past end simply does not match), and at a NUL byte.
 const char* Expander::expand_range(const char* begin, const char* until, const char* end,
                                    bool at_end, Sink& sink) {
+  if (by_byte_)
+    return expand_bytes(begin, until, sink);
   const char* p = begin;
   if (try_forwards_ && backwards_left_ == 0) {
     too_costly_ = false;
@@ -165,7 +193,10 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
     // Where the bytes that start names crowd, those not followed as some
     // name goes on are dropped: that reads a few bytes past the block.
     const ptrdiff_t reach = 64 + (Scan::kFollowing ? FirstBytes::kFollowing : 0);
-    while (until - block >= 64 && end - block >= reach) {
+    // Blocks start at most this far from begin: whole before until, and the
+    // look past them before end.
+    const ptrdiff_t last_block = std::min(until - begin - 64, end - begin - reach);
+    while (block - begin <= last_block) {
       if (out + (block - literal) + 64 > limit) {
         out = sink.flush_at(out + (block - literal));
         literal = block;
@@ -173,7 +204,7 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
       __builtin_prefetch(block + 2048);
       uint64_t bits = scan.copy_and_mask(block, out + (block - literal));
       if constexpr (Scan::kFollowing) {
-        if (misses >= kMissScore && set_bits(bits) >= kCrowd)
+        if (misses >= kMissScore && has_bits<kCrowd>(bits))
           bits &= scan.followed(block);
       }
       const char* next = block + 64;
@@ -197,7 +228,7 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
         }
         misses = std::max(misses - 1, 0);
         char* at = out + (q - literal);
-        if (at + name->value_size + 16 <= limit + Sink::kSlack) {
+        if (at + name->value_size + kValuePadding <= limit + Sink::kSlack) {
           Scan::copy_over(at, name->value, name->value_size);
           out = at + name->value_size;
         } else {
@@ -291,6 +322,54 @@ const char* Expander::settle_backwards(const char* begin, const char* until, con
     p = limit;
   }
   return p;
+}
+
+// Every name is one byte: each byte becomes what the table says, copied in
+// one step of kValuePadding bytes (or the value's size, up to the sink's
+// slack), so that nothing depends on which bytes are replaced. Larger
+// values go through put().
+const char* Expander::expand_bytes(const char* begin, const char* until, Sink& sink) {
+  const char* nul = static_cast<const char*>(memchr(begin, '\0', static_cast<size_t>(until - begin)));
+  const char* const stop = nul ? nul : until;
+  const char* p = begin;
+  char* out = sink.cursor();
+  const ByteValue* const by_byte = by_byte_;  // held apart from what out may alias
+  const size_t widest = widest_byte_value_;
+  while (p < stop) {
+    // As many bytes as surely fit: each writes at most widest bytes at its place.
+    const size_t room = static_cast<size_t>(sink.limit() + Sink::kSlack - out);
+    if (room < widest) {
+      out = sink.flush_at(out);
+      continue;
+    }
+    const size_t fit = (room - widest) / widest + 1;
+    const char* const chunk_end = p + std::min(fit, static_cast<size_t>(stop - p));
+    if (widest == kValuePadding && !large_byte_values_) {
+      for (; p < chunk_end; p++) {
+        const ByteValue& v = by_byte[static_cast<unsigned char>(*p)];
+        memcpy(out, v.bytes, kValuePadding);  // one 16-byte move, inlined
+        out += v.size;
+      }
+    }
+    while (p < chunk_end) {
+      const ByteValue& v = by_byte[static_cast<unsigned char>(*p++)];
+      if (v.size <= kValuePadding) {
+        memcpy(out, v.bytes, kValuePadding);
+      } else if (v.size <= Sink::kSlack) {
+        memcpy(out, v.bytes, v.size);
+      } else {
+        sink.finish_at(out);
+        sink.put(v.bytes, v.size);
+        out = sink.cursor();
+        break;
+      }
+      out += v.size;
+    }
+  }
+  sink.finish_at(out);
+  if (nul)
+    ended_ = true;
+  return stop;
 }
 
 bool Expander::feed(const char* data, size_t size, Sink& sink) {

@@ -3,11 +3,11 @@
 
 #include <cstddef>
 
-#include "names.h"
-#include "sink.h"
-#include "prefix_tree.h"
-#include "start_finder.h"
 #include "block_scan.h"
+#include "names.h"
+#include "prefix_tree.h"
+#include "sink.h"
+#include "start_finder.h"
 
 // Copies a template to a sink, replacing every occurrence of a name by its
 // value. At each position the arguments are tried in the order given and the
@@ -55,8 +55,18 @@ class Expander {
   const char* settle_backwards(const char* begin, const char* until, const char* end,
                                bool at_end, Sink& sink);
   bool can_go_backwards();
+  const char* expand_bytes(const char* begin, const char* until, Sink& sink);
+
+  // Where every name is one byte: what each byte becomes, itself or a value.
+  struct ByteValue {
+    const char* bytes;  // followed by kValuePadding bytes that may be read
+    size_t size;
+  };
 
   NameList names_;
+  ByteValue* by_byte_ = nullptr;  // 256 entries, when every name is one byte
+  size_t widest_byte_value_ = 0;  // of those up to the sink's slack, at least kValuePadding
+  bool large_byte_values_ = false;  // some are larger
   PrefixTree tree_;     // when going forwards
   StartFinder starts_;  // when going backwards
   Start* found_ = nullptr;

@@ -59,7 +59,7 @@ NameList::NameList(const char* const* arguments, size_t count) {
   size_t values_size = 0;
   for (size_t i = 0; i < count; i++) {
     if (kept[i])
-      values_size += strlen(arguments[i]) + 16;
+      values_size += strlen(arguments[i]) + kValuePadding;
   }
   values_ = static_cast<char*>(g_malloc0(values_size > 0 ? values_size : 1));
   char* next_value = values_;
@@ -74,7 +74,7 @@ NameList::NameList(const char* const* arguments, size_t count) {
     name.size = static_cast<size_t>(equals - arguments[i]);
     name.value_size = strlen(equals + 1);
     name.value = static_cast<const char*>(memcpy(next_value, equals + 1, name.value_size));
-    next_value += name.value_size + 16;
+    next_value += name.value_size + kValuePadding;
     longest_ = std::max(longest_, name.size);
     const unsigned char first = static_cast<unsigned char>(name.bytes[0]);
     first_bytes_[first / 64] |= uint64_t{1} << first % 64;

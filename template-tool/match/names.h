@@ -5,10 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 
+// Each value is followed by this many bytes that may be read, so that it
+// can be copied in whole 16-byte steps.
+constexpr size_t kValuePadding = 16;
+
 struct Name {
   const char* bytes;
   size_t size;
-  const char* value;  // followed by at least 16 bytes that may be read
+  const char* value;  // followed by kValuePadding bytes that may be read
   size_t value_size;
 };
 
