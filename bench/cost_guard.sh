@@ -56,7 +56,10 @@ case ${2-} in
 esac
 budgets=$(cd "$(dirname "$0")" && pwd)/cost_budgets.txt
 program=${PLOM_TEMPLATE:-$build/template-tool/plom-template}
-work=$(mktemp -d)
+# valgrind puts the program's whole path on its stack, and the length of that
+# path moves every address on the stack and some counts with them: the runs
+# are made in a directory whose path has the same length everywhere.
+work=$(mktemp -d /tmp/plom-cost-guard.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
 # Shape and template size in MiB: the sparse common case, the shapes of
@@ -72,7 +75,7 @@ cachegrind=(valgrind --tool=cachegrind --cache-sim=yes --branch-sim=yes
 
 # measure SHAPE MEBIBYTES: writes the shape's counts to $work/SHAPE.counts as
 # "instructions I1 D1 LL mispredicted". Each run has the same binary name,
-# file names and environment, so that no length of a path moves the stack.
+# file names and environment, for the same reason.
 measure() {
   local dir=$work/$1
   mkdir "$dir"
