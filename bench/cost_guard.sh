@@ -62,18 +62,20 @@ program=${PLOM_TEMPLATE:-$build/template-tool/plom-template}
 work=$(mktemp -d /tmp/plom-cost-guard.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-# Shape and template size in MiB: the sparse common case, the shapes of
+# Shape and template size: the sparse common case, the shapes of
 # bench/name_sets.sh, the three that once regressed unseen, 254 one-byte
 # names and start-up (a 2 KiB template, 5 names, as bench/startup.sh).
-shapes=(sparse20:4)
-for shape in $("$build/bench/write-name-set" --shapes); do shapes+=("$shape:4"); done
-shapes+=(letters26:4 binary10000:4 bytes254:4 startup:0)
+shapes=(sparse20:4M)
+for shape in $("$build/bench/write-name-set" --shapes); do shapes+=("$shape:4M"); done
+shapes+=(letters26:4M binary10000:4M bytes254:4M startup:2K)
 
-# The simulated machine, given in full so that the host's caches play no part.
+# The simulated machine, given in full so that the host's caches play no
+# part: first-level caches of 32 KiB, 8 ways, and a last level of 4 MiB, 16
+# ways (about one core's share of a shared one), lines of 64 bytes.
 cachegrind=(valgrind --tool=cachegrind --cache-sim=yes --branch-sim=yes
-  --I1=32768,8,64 --D1=32768,8,64 --LL=4194304,16,64 --cachegrind-out-file=cg.out)
+  "--I1=32768,8,64" "--D1=32768,8,64" "--LL=4194304,16,64" --cachegrind-out-file=cg.out)
 
-# measure SHAPE MEBIBYTES: writes the shape's counts to $work/SHAPE.counts as
+# measure SHAPE SIZE: writes the shape's counts to $work/SHAPE.counts as
 # "instructions I1 D1 LL mispredicted". Each run has the same binary name,
 # file names and environment, for the same reason.
 measure() {
@@ -87,7 +89,7 @@ measure() {
     printf '%s\0' @NAME@=plom @VERSION@=0.1.0 @DIR@=/usr/local @WHO@=builder \
       @DATE@=2026-12-08 > "$dir/t.args"
   else
-    "$build/bench/write-name-set" "$1" "$dir/t" "$2"
+    "$build/bench/write-name-set" "$1" "$dir/t" "${2%M}"
   fi
   local args
   mapfile -t -d "" args < "$dir/t.args"
@@ -125,8 +127,8 @@ if [[ -f $budgets ]]; then
 fi
 
 status=0
-table="%-15s %4s %12s %9s %10s %9s %10s %12s %12s %7s\n"
-printf "$table" shape MiB instructions I1-miss D1-miss LL-miss mispredict cost budget budget%
+row() { printf '%-15s %4s %12s %9s %10s %9s %10s %12s %12s %7s\n' "$@"; }
+row shape size instructions I1-miss D1-miss LL-miss mispredict cost budget budget%
 new_budgets="# shape cost: the cost guard's budgets (bench/cost_guard.sh BUILD-DIR --update)"
 for entry in "${shapes[@]}"; do
   shape=${entry%%:*}
@@ -138,14 +140,17 @@ for entry in "${shapes[@]}"; do
   cost=$((ir + 15 * (i1 + d1) + 400 * ll + 75 * bm))
   new_budgets+=$'\n'"$shape $cost"
   if [[ -z ${budget[$shape]-} ]]; then
-    printf "$table" "$shape" "${entry#*:}" "$ir" "$i1" "$d1" "$ll" "$bm" "$cost" - -
+    row "$shape" "${entry#*:}" "$ir" "$i1" "$d1" "$ll" "$bm" "$cost" - -
     $update || { echo "$shape: no budget in $budgets" >&2; status=1; }
     continue
   fi
-  printf "$table" "$shape" "${entry#*:}" "$ir" "$i1" "$d1" "$ll" "$bm" "$cost" \
+  row "$shape" "${entry#*:}" "$ir" "$i1" "$d1" "$ll" "$bm" "$cost" \
     "${budget[$shape]}" "$(awk "BEGIN { printf \"%.1f\", 100 * $cost / ${budget[$shape]} }")"
   if ((cost * 100 > budget[$shape] * 103)); then
-    $update || { echo "$shape: cost $cost is over its budget ${budget[$shape]} by more than 3%" >&2; status=1; }
+    if ! $update; then
+      echo "$shape: cost $cost is over its budget ${budget[$shape]} by more than 3%" >&2
+      status=1
+    fi
   elif ((cost * 100 < budget[$shape] * 97)) && ! $update; then
     echo "$shape: cost $cost is more than 3% under its budget: lower the budgets with --update" >&2
   fi
