@@ -183,6 +183,78 @@ NameSet long_name_and_prefix(size_t bytes) {
   return {std::string(bytes, 'a'), {std::string(65535, 'a') + "b=x", "a=y"}};
 }
 
+// 20 names @VAR00@...@VAR19@ in ordinary lines, each holding
+// a @VARnn@ five times in twelve (one of 24, four of them not listed): a
+// listed name every ~144 bytes.
+NameSet sparse(size_t bytes) {
+  Random random(18);
+  std::vector<std::string> names;
+  for (int i = 0; i < 24; i++) {
+    char name[16];
+    snprintf(name, sizeof name, "@VAR%02d@", i);
+    names.push_back(name);
+  }
+  const size_t word_count = sizeof kWords / sizeof kWords[0];
+  std::string text = lines(bytes, random, [&] {
+    return random.below(12) < 5 ? names[random.below(24)] : kWords[random.below(word_count)];
+  });
+  names.resize(20);
+  return {text, with_values(names)};
+}
+
+// The 26 lower-case letters as names on lines of words: nearly every byte
+// is replaced.
+NameSet letters(size_t bytes) {
+  Random random(19);
+  std::vector<std::string> names;
+  for (const char* c = kLower; *c; c++)
+    names.push_back(std::string(1, *c));
+  const size_t word_count = sizeof kWords / sizeof kWords[0];
+  return {lines(bytes, random, [&] { return std::string(kWords[random.below(word_count)]); }),
+          with_values(names)};
+}
+
+// Any byte but NUL, which ends a template, and the equals sign, which ends
+// a name.
+char binary_byte(Random& random) {
+  char c;
+  do
+    c = static_cast<char>(1 + random.below(255));
+  while (c == '=');
+  return c;
+}
+
+std::string binary_text(Random& random, size_t bytes) {
+  std::string text(bytes, ' ');
+  for (char& c : text)
+    c = binary_byte(random);
+  return text;
+}
+
+std::string binary_name(Random& random) {
+  std::string name(4 + random.below(5), ' ');
+  for (char& c : name)
+    c = binary_byte(random);
+  return name;
+}
+
+// 10,000 names of 4 to 8 random bytes on random bytes.
+NameSet binary(size_t bytes) {
+  Random random(20);
+  const std::vector<std::string> names = unique(random, 10000, binary_name);
+  return {binary_text(random, bytes), with_values(names)};
+}
+
+// Every byte that can be a name, each a name of its own, on random bytes.
+NameSet single_bytes(size_t bytes) {
+  Random random(21);
+  std::vector<std::string> names;
+  for (int c = 1; c < 256; c++)
+    if (c != '=')
+      names.push_back(std::string(1, static_cast<char>(c)));
+  return {binary_text(random, bytes), with_values(names)};
+}
+
 struct Shape {
   const char* name;
   NameSet (*make)(size_t bytes);
@@ -204,6 +276,14 @@ const Shape kShapes[] = {
     {"long64k-prefix", long_name_and_prefix},
 };
 
+// Known by name but not listed: the shapes only the cost guard runs.
+const Shape kMoreShapes[] = {
+    {"sparse20", sparse},
+    {"letters26", letters},
+    {"binary10000", binary},
+    {"bytes254", single_bytes},
+};
+
 }  // namespace
 
 std::vector<std::string> name_set_shapes() {
@@ -215,6 +295,12 @@ std::vector<std::string> name_set_shapes() {
 
 bool make_name_set(const std::string& shape, size_t bytes, NameSet* set) {
   for (const Shape& known : kShapes) {
+    if (shape == known.name) {
+      *set = known.make(bytes);
+      return true;
+    }
+  }
+  for (const Shape& known : kMoreShapes) {
     if (shape == known.name) {
       *set = known.make(bytes);
       return true;

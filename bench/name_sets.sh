@@ -25,7 +25,7 @@ before=${BEFORE-}
 before_limit=${BEFORE_LIMIT:-120}
 
 # Ordered alternation: at each position the first listed name wins.
-perl_prog='BEGIN { open my $f, "<", $ENV{PLOM_ARGS} or die; local $/ = "\n"; while (<$f>) { chomp;
+perl_prog='BEGIN { open my $f, "<", $ENV{PLOM_ARGS} or die; local $/ = "\0"; while (<$f>) { chomp;
   my ($n, $v) = split /=/, $_, 2; push @n, $n; $h{$n} = $v } $re = join "|", map quotemeta, @n;
   $re = qr/($re)/ } s/$re/$h{$1}/g'
 
@@ -55,7 +55,7 @@ printf '%-15s %6s %9s %9s %9s %8s %8s %9s %9s  %s\n' shape names plom perl cat /
   "peak KiB" before "checked against"
 for shape in "${shapes[@]}"; do
   "$build/bench/write-name-set" "$shape" "$work/t" "$size"
-  mapfile -t args < "$work/t.args"
+  mapfile -t -d "" args < "$work/t.args"
   t_plom=$(median "$work/plom.out" plom_run)
   t_cat=$(median "$work/cat.out" cat_run)
   if t_perl=$(median "$work/perl.out" perl_run 2>/dev/null); then
@@ -67,12 +67,12 @@ for shape in "${shapes[@]}"; do
     ratio=-
     # The plain method tries every name at every byte: check a smaller template.
     "$build/bench/write-name-set" "$shape" "$work/small" 1
-    mapfile -t args < "$work/small.args"
+    mapfile -t -d "" args < "$work/small.args"
     "$plom" "$work/small" "$work/plom.small" "${args[@]}"
     "$build/bench/model-template" "$work/small" "$work/model.small" "${args[@]}"
     cmp "$work/plom.small" "$work/model.small"
     checked="model, 1 MiB"
-    mapfile -t args < "$work/t.args"
+    mapfile -t -d "" args < "$work/t.args"
   fi
   peak=$(/usr/bin/time -f %M "$plom" "$work/t" "$work/peak" "${args[@]}" 2>&1)
   t_before=-

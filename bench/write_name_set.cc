@@ -1,6 +1,7 @@
 // Writes a template of the given shape to PATH and its NAME=VALUE arguments
-// to PATH.args, one a line: write-name-set SHAPE PATH [MEBIBYTES]; or lists
-// the shapes: write-name-set --shapes
+// to PATH.args, each ended by a NUL as in an argument vector (a name may hold
+// any other byte): write-name-set SHAPE PATH [MEBIBYTES]; or lists the
+// shapes: write-name-set --shapes
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +29,8 @@ int main(int argc, char** argv) {
   }
   if (argc < 3) {
     fputs("usage: write-name-set shape path [mebibytes]\n"
-          "       write-name-set --shapes (lists them; varN is known too)\n",
+          "       write-name-set --shapes (lists them; varN, sparse20, letters26,\n"
+          "       binary10000 and bytes254 are known too)\n",
           stderr);
     return 1;
   }
@@ -40,6 +42,6 @@ int main(int argc, char** argv) {
   }
   std::string arguments;
   for (const std::string& a : set.arguments)
-    arguments += a + "\n";
+    arguments += a + '\0';
   return write(argv[2], set.text) && write(std::string(argv[2]) + ".args", arguments) ? 0 : 1;
 }
