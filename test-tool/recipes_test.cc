@@ -314,7 +314,7 @@ TEST(Recipe, LogKeepsBothStreams) {
 }
 
 // The hosts are this machine alone here (":"), the form parallel runs
-// without ssh.
+// without ssh, and so without a directory of each test's own on its host.
 TEST(Recipe, ParallelBringsEveryResultBack) {
   if (std::string(PLOM_PARALLEL).empty())
     GTEST_SKIP() << "GNU parallel is not installed";
@@ -325,7 +325,9 @@ TEST(Recipe, ParallelBringsEveryResultBack) {
                         i == 4 ? "exit 1\n" : i == 2 ? "sleep 30\n" : "exit 0\n");
   support::write_file(dir / "t/test4.result", "[test-result]\nexit-status=0\n");  // stale
   std::string script = support::readme_recipe("parallel");
-  script.replace(script.find("--sshlogin :,host1,host2"), 24, "--sshlogin :");
+  const std::string hosts = "--sshlogin host1,host2 --workdir plom-$(uname -n)-$$-{#}";
+  ASSERT_NE(script.find(hosts), std::string::npos) << script;
+  script.replace(script.find(hosts), hosts.size(), "--sshlogin :");
   script.replace(script.find("timeout 60"), 10, "timeout 1");
   support::Outcome got = run_script(dir, script);
   EXPECT_EQ(got.exit_code(), 1);
