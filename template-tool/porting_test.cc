@@ -1,9 +1,10 @@
 // The README's guides for templates coming from config.status and from
 // CMake's configure_file(@ONLY), and for generated scripts, run end to end
-// with sh, make and cmake.
+// with sh, make, cmake and autoconf.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -28,7 +29,8 @@ TEST(TemplatePorting, ConfigStatus) {
   support::Outcome got = run_script(dir, recipe);
   EXPECT_EQ(got.exit_code(), 0) << got.err;
   EXPECT_EQ(got.out + got.err, "");
-  const std::string makefile = "CC = cc\nCCAS = cc\nCFLAGS = -g -O2\nLIBS = \n# Gr\xc3\xbc\xc3\x9f"
+  // The VPATH line is emptied, not deleted, as config.status does.
+  const std::string makefile = "\nCC = cc\nCCAS = cc\nCFLAGS = -g -O2\nLIBS = \n# Gr\xc3\xbc\xc3\x9f"
                                "e \xff\r\nhello:\n\t@echo hello from rules\n\n" + tail;
   EXPECT_EQ(support::read_file(dir / "Makefile"), makefile);
   EXPECT_EQ(run_script(dir, "make -s all").out, "CC=cc CCAS=cc CFLAGS=-g -O2 LIBS=.\n");
@@ -44,6 +46,94 @@ TEST(TemplatePorting, ConfigStatus) {
       "\"@rules@$nl=${rules%.}\" @srcdir@=. @LIBS@= @CFLAGS@='-g -O2' @CCAS@=cc @CC@=cc");
   ASSERT_EQ(run_script(dir, "rm Makefile\n" + reversed).exit_code(), 0);
   EXPECT_EQ(support::read_file(dir / "Makefile"), makefile);
+
+  // A lower-case name not given is found.
+  support::write_file(dir / "Makefile.in", "top_srcdir = @top_srcdir@\n");
+  got = run_script(dir, recipe);
+  EXPECT_EQ(got.exit_code(), 1);
+  EXPECT_EQ(got.out, "1:top_srcdir = @top_srcdir@\n");
+}
+
+// An autoconf tree with subdirectories, lower-case names, an AC_SUBST_FILE, a
+// VPATH line and a header of #undef lines, configured by real autoconf in
+// the source directory and out of it: the guide's two recipes, with the
+// example script's values, make each file byte for byte as config.status.
+TEST(TemplatePorting, ConfigStatusValues) {
+  if (std::string(PLOM_AUTOCONF).empty())
+    GTEST_SKIP() << "autoconf is not installed";
+  support::TempDir dir;
+  const std::string makefile =
+      "# @configure_input@\nVPATH = @srcdir@\nsrcdir = @srcdir@\ntop_srcdir = @top_srcdir@\n"
+      "abs_srcdir = @abs_srcdir@\nabs_top_srcdir = @abs_top_srcdir@\nbuilddir = @builddir@\n"
+      "abs_builddir = @abs_builddir@\ntop_builddir = @top_builddir@\n"
+      "abs_top_builddir = @abs_top_builddir@\nprefix = @top_build_prefix@\n"
+      "INSTALL = @INSTALL@\nMKDIR_P = @MKDIR_P@\nlower = @lower@ @mixed_Case@@lower@\n"
+      "mail = bug@example.org @ @@ @not a name@\r\n@rules@\ndatarootdir = @datarootdir@\n";
+  support::lay_out(dir, {
+      {"src/", ""}, {"src/sub/", ""}, {"src/sub/deep/", ""},
+      {"src/configure.ac",
+       "AC_INIT([demo], [1.0])\nAC_CONFIG_SRCDIR([config.h.in])\nAC_CONFIG_HEADERS([config.h])\n"
+       "AC_PROG_INSTALL\nAC_PROG_MKDIR_P\nlower=low\nAC_SUBST([lower])\n"
+       "mixed_Case=\"it's \\$(x) & \\\\ \\\"q\\\"\"\nAC_SUBST([mixed_Case])\n"
+       "rules=$srcdir/rules.mk\nAC_SUBST_FILE([rules])\n"
+       "AC_DEFINE([HAVE_THING], [1], [A thing.])\n"
+       "AC_DEFINE_UNQUOTED([GREETING], [\"hello, $lower\"], [A greeting.])\n"
+       "AC_CONFIG_FILES([Makefile sub/Makefile sub/deep/Makefile:sub/deep/Makefile.tmpl])\n"
+       "AC_OUTPUT\n"},
+      {"src/install-sh", "#!/bin/sh\n"},
+      {"src/rules.mk", "hello:\n\t@echo hello\n"},
+      {"src/Makefile.in", makefile},
+      {"src/sub/Makefile.in", makefile},
+      {"src/sub/deep/Makefile.tmpl", makefile},
+      {"src/config.h.in",
+       "/* By hand. */\n#undef HAVE_THING\n#undef HAVE_THING_NOT\n#undef GREETING\n"
+       "  #  undef HAVE_THING\n#define HAVE_THING 0\n#undef HAVE_THING\n"},
+  });
+  ASSERT_EQ(chmod((dir / "src/install-sh").c_str(), 0755), 0);
+  support::Outcome got = run_script(
+      dir, "cd src && autoconf && cd .. && cp -R src intree && (cd intree && ./configure) &&"
+           "mkdir build && cd build && ../src/configure");
+  ASSERT_EQ(got.exit_code(), 0) << got.out << got.err;
+
+  const std::string script = support::source_text("examples/config-status-values.sh");
+  const std::string file_recipe = support::readme_recipe("config-status-file");
+  const std::string header_recipe = support::readme_recipe("config-status-header");
+  const struct {
+    std::string file, input, recipe;
+  } files[] = {{"Makefile", "Makefile.in", file_recipe},
+               {"sub/Makefile", "sub/Makefile.in", file_recipe},
+               {"sub/deep/Makefile", "sub/deep/Makefile.tmpl", file_recipe},
+               {"config.h", "config.h.in", header_recipe}};
+  for (const auto& [build, srcdir] : {std::pair{"intree", "."}, {"build", "../src"}}) {
+    support::write_file(dir / (std::string(build) + "/config-status-values.sh"), script);
+    for (const auto& f : files) {
+      SCOPED_TRACE(std::string(build) + " " + f.file);
+      const std::string path = dir / (std::string(build) + "/" + f.file);
+      const std::string made = support::read_file(path).value_or("");
+      ASSERT_NE(made.find("low"), std::string::npos) << made;
+      ASSERT_EQ(unlink(path.c_str()), 0);
+      got = run_script(dir, std::string("cd ") + build + " && file=" + f.file + " input=" +
+                                f.input + " srcdir=" + srcdir + "\n" + f.recipe);
+      EXPECT_EQ(got.exit_code(), 0) << got.err;
+      EXPECT_EQ(got.out + got.err, "");
+      EXPECT_EQ(support::read_file(path), made);
+    }
+  }
+
+  // A name that config.status leaves too is named; a header line that would
+  // need = in its name fails the script.
+  support::write_file(dir / "src/sub/Makefile.in", "x = @srcdir@ @no_such_name@\n");
+  got = run_script(dir, "cd build && file=sub/Makefile input=sub/Makefile.in srcdir=../src\n" +
+                            file_recipe);
+  EXPECT_EQ(got.exit_code(), 0);
+  EXPECT_EQ(got.err, "config-status-values.sh: config.status leaves @no_such_name@ as it is too\n");
+  EXPECT_EQ(support::read_file(dir / "build/sub/Makefile"), "x = ../../src/sub @no_such_name@\n");
+  support::write_file(dir / "src/config.h.in", "#undef HAVE_THING\n#define GREETING a=b\n");
+  got = run_script(dir, "cd build && file=config.h input=config.h.in srcdir=../src\n" +
+                            header_recipe);
+  EXPECT_EQ(got.exit_code(), 1);
+  EXPECT_EQ(got.err,
+            "config-status-values.sh: a line that holds = cannot be a name: #define GREETING a=b\n");
 }
 
 // What the guide says of names without delimiters and of a name that ends

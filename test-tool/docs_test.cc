@@ -21,7 +21,7 @@ const std::vector<std::string> kTested = {
     "cmake-generate", "ctest",           "ctest-junit",       "meson",
     "in-place",       "only-when-changed", "no-names-left",   "from-a-pipe",
     "automake-suite", "list-skipped",    "skips-pass",        "config-status",
-    "configure-file", "generated-script"};
+    "config-status-file", "config-status-header", "configure-file", "generated-script"};
 
 TEST(Docs, EveryReadmeRecipeIsTested) {
   std::vector<std::string> names = support::readme_recipe_names();
