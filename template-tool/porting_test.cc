@@ -72,14 +72,15 @@ TEST(TemplatePorting, ConfigureFile) {
   support::TempDir dir;
   support::write_file(dir / "config.h.in",
                       "#define VERSION \"@PROJECT_VERSION@\"\n#define EXTRA \"@EXTRA_FLAGS@\"\n"
-                      "#cmakedefine HAVE_STRNDUP\n");
+                      "#define SOURCES \"@SOURCES@\"\n#cmakedefine HAVE_STRNDUP\n");
   support::write_file(dir / "crlf.h.in",
                       "// Gr\xc3\xbc\xc3\x9f" "e \xff\r\n#define VERSION \"@PROJECT_VERSION@\"\r\n"
                       "#define EXTRA \"@EXTRA_FLAGS@\"");
   support::write_file(
       dir / "CMakeLists.txt",
-      "cmake_minimum_required(VERSION 3.20)\nproject(sample VERSION 2.5.1 LANGUAGES NONE)\n" +
-          support::readme_recipe("cmake-generate") + support::readme_recipe("configure-file") +
+      "cmake_minimum_required(VERSION 3.20)\nproject(sample VERSION 2.5.1 LANGUAGES NONE)\n"
+          "set(SOURCES main.c util.c)\n" + support::readme_recipe("cmake-generate") +
+          support::readme_recipe("configure-file") +
           "set(out ${CMAKE_CURRENT_BINARY_DIR})\n"
           "plom_expand(${CMAKE_CURRENT_SOURCE_DIR}/crlf.h.in ${out}/crlf.h\n"
           "  @PROJECT_VERSION@=${PROJECT_VERSION} @EXTRA_FLAGS@=${EXTRA_FLAGS})\n"
@@ -94,7 +95,8 @@ TEST(TemplatePorting, ConfigureFile) {
     got = support::run_with_programs(dir, PLOM_CMAKE, {"--build", build});
     ASSERT_EQ(got.exit_code(), 0) << got.out << got.err;
     const std::string header =
-        "#define VERSION \"2.5.1\"\n#define EXTRA \"\"\n" + std::string(define);
+        "#define VERSION \"2.5.1\"\n#define EXTRA \"\"\n#define SOURCES \"main.c;util.c\"\n" +
+        std::string(define);
     EXPECT_EQ(support::read_file(dir / (build + "/config.h")), header) << option;
     EXPECT_EQ(support::read_file(dir / (build + "/config-cmake.h")), header) << option;
     EXPECT_EQ(support::read_file(dir / (build + "/crlf.h")),
