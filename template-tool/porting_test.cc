@@ -162,14 +162,15 @@ TEST(TemplatePorting, ConfigureFile) {
   support::TempDir dir;
   support::write_file(dir / "config.h.in",
                       "#define VERSION \"@PROJECT_VERSION@\"\n#define EXTRA \"@EXTRA_FLAGS@\"\n"
-                      "#cmakedefine HAVE_STRNDUP\n");
+                      "#define SOURCES \"@SOURCES@\"\n#cmakedefine HAVE_STRNDUP\n");
   support::write_file(dir / "crlf.h.in",
                       "// Gr\xc3\xbc\xc3\x9f" "e \xff\r\n#define VERSION \"@PROJECT_VERSION@\"\r\n"
                       "#define EXTRA \"@EXTRA_FLAGS@\"");
   support::write_file(
       dir / "CMakeLists.txt",
-      "cmake_minimum_required(VERSION 3.20)\nproject(sample VERSION 2.5.1 LANGUAGES NONE)\n" +
-          support::readme_recipe("cmake-generate") + support::readme_recipe("configure-file") +
+      "cmake_minimum_required(VERSION 3.20)\nproject(sample VERSION 2.5.1 LANGUAGES NONE)\n"
+          "set(SOURCES main.c util.c)\n" + support::readme_recipe("cmake-generate") +
+          support::readme_recipe("configure-file") +
           "set(out ${CMAKE_CURRENT_BINARY_DIR})\n"
           "plom_expand(${CMAKE_CURRENT_SOURCE_DIR}/crlf.h.in ${out}/crlf.h\n"
           "  @PROJECT_VERSION@=${PROJECT_VERSION} @EXTRA_FLAGS@=${EXTRA_FLAGS})\n"
@@ -184,12 +185,82 @@ TEST(TemplatePorting, ConfigureFile) {
     got = support::run_with_programs(dir, PLOM_CMAKE, {"--build", build});
     ASSERT_EQ(got.exit_code(), 0) << got.out << got.err;
     const std::string header =
-        "#define VERSION \"2.5.1\"\n#define EXTRA \"\"\n" + std::string(define);
+        "#define VERSION \"2.5.1\"\n#define EXTRA \"\"\n#define SOURCES \"main.c;util.c\"\n" +
+        std::string(define);
     EXPECT_EQ(support::read_file(dir / (build + "/config.h")), header) << option;
     EXPECT_EQ(support::read_file(dir / (build + "/config-cmake.h")), header) << option;
     EXPECT_EQ(support::read_file(dir / (build + "/crlf.h")),
               "// Gr\xc3\xbc\xc3\x9f" "e \xff\r\n#define VERSION \"2.5.1\"\r\n#define EXTRA \"\"");
   }
+}
+
+// plom_expand and configure_file(@ONLY) side by side in one project, with
+// values that are lists or hold quotes, brackets, backslashes, generator
+// expressions, @NAME@ and line ends, and a variable left unset: the same
+// bytes, and again after a value changes. Or a configure that fails with
+// plom_expand's message.
+struct PolicyCase {
+  std::string args, refused;
+};
+
+void expand_as_configure_file(const std::string& minimum, const PolicyCase& c) {
+  SCOPED_TRACE(minimum + ": " + c.args);
+  support::TempDir dir;
+  support::write_file(dir / "t.in",
+                      "v=@VERSION@\nl=@LIST@\nw=@WEIRD@\nn=@LINES@\nu=@UNSET@\n"
+                      "${kept} @ @@ \xff\n@VERSION@\n");
+  support::write_file(
+      dir / "CMakeLists.txt",
+      "cmake_minimum_required(VERSION " + minimum + ")\nproject(sample NONE)\n" +
+          support::readme_recipe("cmake-generate") +
+          "set(LIST \"a;b;;c\")\n"
+          "set(WEIRD [=[it's \"q\" $HOME \\ [;] \\; $<0:z> ${x} @LIST@]=])\n"
+          "set(LINES \"one\\ntwo\\r\\n\")\n"
+          "set(out ${CMAKE_CURRENT_BINARY_DIR})\n"
+          "plom_expand(${CMAKE_CURRENT_SOURCE_DIR}/t.in ${out}/t " + c.args + ")\n"
+          "add_custom_target(generated ALL DEPENDS ${out}/t.new)\n"
+          "configure_file(t.in t.cf @ONLY)\n");
+  for (const char* version : {"1.7.15", "1.8.0"}) {
+    support::Outcome got = support::run_with_programs(
+        dir, PLOM_CMAKE, {"-Wno-dev", "-Wno-deprecated", "-S", ".", "-B", "build",
+                          std::string("-DVERSION=") + version});
+    if (!c.refused.empty()) {
+      EXPECT_EQ(got.exit_code(), 1);
+      EXPECT_NE(got.err.find("plom_expand: \"" + c.refused), std::string::npos) << got.err;
+      return;
+    }
+    ASSERT_EQ(got.exit_code(), 0) << got.out << got.err;
+    got = support::run_with_programs(dir, PLOM_CMAKE, {"--build", "build"});
+    ASSERT_EQ(got.exit_code(), 0) << got.out << got.err;
+    const auto expected = support::read_file(dir / "build/t.cf");
+    ASSERT_TRUE(expected);
+    EXPECT_NE(expected->find(std::string("v=") + version), std::string::npos);
+    EXPECT_EQ(support::read_file(dir / "build/t"), expected) << version;
+  }
+}
+
+TEST(TemplatePorting, ConfigureFileUnderOldPolicies) {
+  if (std::string(PLOM_CMAKE_VERSION) >= "4")
+    GTEST_SKIP() << "CMake " << PLOM_CMAKE_VERSION << " takes no policies older than 3.5";
+  // 2.8.5: CMP0053 is OLD, and CMake replaces @NAME@ in every argument.
+  const PolicyCase cases[] = {
+      {"VERSION LIST WEIRD LINES UNSET", ""},
+      {"\"@LIST@=${LIST}\"", "a;b;;c=a;b;;c\": with policy CMP0053 not NEW"},
+      {"LIST \"UNSET=\"", "UNSET=\": with policy CMP0053 not NEW"},
+  };
+  for (const PolicyCase& c : cases)
+    expand_as_configure_file("2.8.5", c);
+}
+
+TEST(TemplatePorting, ConfigureFileUnderNewPolicies) {
+  const PolicyCase cases[] = {
+      {"VERSION LIST WEIRD LINES UNSET", ""},
+      {"VERSION LIST \"@WEIRD@=${WEIRD}\" \"@LINES@=${LINES}\" @UNSET@=", ""},
+      {"\"@VERSION@=${VERSION}\" \"@LIST@=${LIST}\" WEIRD LINES", "WEIRD\" after a NAME=VALUE"},
+      {"VERSION @LIST@=${LIST} WEIRD", "b\" after a NAME=VALUE"},
+  };
+  for (const PolicyCase& c : cases)
+    expand_as_configure_file("3.20", c);
 }
 
 // A script made from a template: the output's mode is 0666 less the umask,
