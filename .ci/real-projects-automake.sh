@@ -82,13 +82,14 @@ seconds() {
 # port NAME DIR PROGRAM: DIR is where the project's TESTS are named from,
 # PROGRAM the program under test, as the ported Makefile names it.
 port() {
-  local name=$1 dir=$2 program=$3 var
-  if ! (cd "$work/$name-"* && ./configure && make -j"$jobs") >"$work/$name-build.log" 2>&1; then
-    tail -n 20 "$work/$name-build.log"
+  local name=$1 program=$3 var src dir
+  src=$(find "$work" -maxdepth 1 -type d -name "$name-*")
+  dir=$src/$2
+  if ! (cd "$src" && ./configure && make -j"$jobs") >"$work/build-$name.log" 2>&1; then
+    tail -n 20 "$work/build-$name.log"
     differ "$name: the build failed"
     return
   fi
-  dir=$(echo "$work/$name-"*/"$dir")
   # The recipe with the project's values, $ written $$ and # as \# for make.
   for var in TESTS TESTS_ENVIRONMENT SH_LOG_COMPILER PL_LOG_COMPILER LOG_COMPILER XFAIL_TESTS; do
     export "value_$var=$(value "$dir" $var | sed 's/\$/$$/g; s/#/\\#/g')"
