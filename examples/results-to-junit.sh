@@ -1,11 +1,18 @@
 #!/bin/sh
 # Writes JUnit XML on stdout for result files written by plom-test run, for the
 # CI dashboards that show each failing test:
-#   sh results-to-junit.sh t/a.result t/b.result ... > junit.xml
+#   sh results-to-junit.sh [--skip-77] t/a.result t/b.result ... > junit.xml
 # A test is named by its result file's path less ".result". One that
-# plom-test check does not pass is a failure, with the status it recorded.
+# plom-test check does not pass is a failure, with the status it recorded;
+# with --skip-77, one that exited with code 77 is skipped instead, for
+# projects whose tests say so by that code. "--" ends the options.
 set -u
 command -v plom-test >/dev/null || { echo "results-to-junit.sh: plom-test is not on PATH" >&2; exit 2; }
+skip77=false
+while [ $# -gt 0 ]; do
+  case $1 in --skip-77) skip77=true ;; --) shift; break ;; *) break ;; esac
+  shift
+done
 
 # $1 as XML text: & < > " as entities; control characters and bytes that are
 # not UTF-8, which XML cannot hold, as "?".
@@ -44,17 +51,22 @@ ended() {
   esac
 }
 
-cases= failures=0
+cases= failures=0 skipped=0
 for r; do
   if why=$(plom-test check "$r" 2>&1); then
     cases="$cases  <testcase classname=\"plom\" name=\"$(xml "${r%.result}")\"/>
 "
-  else
-    failures=$((failures + 1))
-    [ "$why" = "Failed 1/1 tests" ] && why=$(ended "$(sed -n 's/^exit-status=//p' "$r")")
-    cases="$cases  <testcase classname=\"plom\" name=\"$(xml "${r%.result}")\"><failure message=\"$(xml "$why")\"/></testcase>
-"
+    continue
   fi
+  [ "$why" = "Failed 1/1 tests" ] && why=$(ended "$(sed -n 's/^exit-status=//p' "$r")")
+  if $skip77 && [ "$why" = "exit code 77" ]; then
+    skipped=$((skipped + 1)) verdict=skipped
+  else
+    failures=$((failures + 1)) verdict=failure
+  fi
+  cases="$cases  <testcase classname=\"plom\" name=\"$(xml "${r%.result}")\"><$verdict message=\"$(xml "$why")\"/></testcase>
+"
 done
-printf '<?xml version="1.0" encoding="UTF-8"?>\n<testsuite name="plom" tests="%d" failures="%d">\n%s</testsuite>\n' \
-  $# $failures "$cases"
+counts="tests=\"$#\" failures=\"$failures\""
+$skip77 && counts="$counts skipped=\"$skipped\""
+printf '<?xml version="1.0" encoding="UTF-8"?>\n<testsuite name="plom" %s>\n%s</testsuite>\n' "$counts" "$cases"

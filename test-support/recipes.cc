@@ -126,8 +126,11 @@ Outcome junit_cases(const TempDir& dir, const std::string& file) {
       "for case in tree.parse(sys.argv[1]).getroot().iter('testcase'):\n"
       "    line = case.get('name')\n"
       "    failure = case.find('failure')\n"
+      "    skipped = case.find('skipped')\n"
       "    if failure is not None:\n"
       "        line += '\\t' + (failure.get('message') or '')\n"
+      "    if skipped is not None:\n"
+      "        line += '\\tskipped: ' + (skipped.get('message') or '')\n"
       "    sys.stdout.buffer.write((line + '\\n').encode())\n";
   return run_in(dir.path(), PLOM_PYTHON, {"-c", kCases, file});
 }

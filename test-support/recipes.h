@@ -41,7 +41,8 @@ Outcome run_with_programs(const TempDir& dir, const std::string& program,
 Outcome run_script(const TempDir& dir, const std::string& script, int umask = 022);
 
 // The test cases in a JUnit XML file in dir as python3's XML parser reads
-// them, a line each: the name, and for a failure a tab and its message.
+// them, a line each: the name, and for a failure a tab and its message
+// ("skipped: " and its message for a skip).
 // Anything the parser rejects fails the outcome (status 1, the reason on
 // stderr). has_python() tells whether python3 is installed.
 bool has_python();

@@ -20,7 +20,7 @@ const std::vector<std::string> kTested = {
     "time-limit",     "log",             "junit",             "tap",
     "cmake-generate", "ctest",           "ctest-junit",       "meson",
     "in-place",       "only-when-changed", "no-names-left",   "from-a-pipe",
-    "automake-suite", "list-skipped",    "skips-pass",        "config-status",
+    "automake-suite", "automake-reports", "list-skipped", "skips-pass",       "config-status",
     "config-status-file", "config-status-header", "configure-file", "generated-script"};
 
 TEST(Docs, EveryReadmeRecipeIsTested) {

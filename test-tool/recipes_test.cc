@@ -262,6 +262,34 @@ TEST(Recipe, TapCountsEachFailure) {
       << got.out;
 }
 
+// Asked to, the scripts show a test that exited with code 77 as skipped;
+// every other test is shown as without the option.
+TEST(Recipe, SkipsShownAsSkippedWhenAsked) {
+  support::TempDir dir;
+  run_awkward_suite(dir);
+  for (const char* script : {"results-to-junit.sh", "results-to-tap.sh"})
+    support::write_file(dir / script, support::source_text(std::string("examples/") + script));
+  const std::string files = "set --; for t in t/*.sh; do set -- \"$@\" \"${t%.sh}.result\"; done; ";
+  for (const char* script : {"results-to-junit.sh", "results-to-tap.sh"}) {
+    support::Outcome plain = run_script(dir, files + "sh " + script + " -- \"$@\"");
+    support::Outcome skips = run_script(dir, files + "sh " + script + " --skip-77 \"$@\"");
+    EXPECT_EQ(plain.exit_code(), 0) << script << plain.err;
+    EXPECT_EQ(skips.exit_code(), 0) << script << skips.err;
+    std::string want = plain.out;
+    const bool xml = std::string(script) == "results-to-junit.sh";
+    for (const auto& [from, to] :
+         xml ? std::vector<std::pair<std::string, std::string>>{
+                   {"failures=\"8\">", "failures=\"7\" skipped=\"1\">"},
+                   {"\"t/skips\"><failure ", "\"t/skips\"><skipped "}}
+             : std::vector<std::pair<std::string, std::string>>{
+                   {"not ok 9 - t/skips\n# exit code 77\n", "ok 9 - t/skips # SKIP exit code 77\n"}}) {
+      ASSERT_NE(want.find(from), std::string::npos) << script << want;
+      want.replace(want.find(from), from.size(), to);
+    }
+    EXPECT_EQ(skips.out, want) << script;
+  }
+}
+
 // Without plom-test on PATH the scripts say so, and write nothing.
 TEST(Recipe, ResultScriptsNeedPlomTest) {
   for (const char* script : {"results-to-junit.sh", "results-to-tap.sh"}) {
