@@ -27,6 +27,34 @@ class ScalarScan {
   const FirstBytes& set_;
 };
 
+// Masks of the positions whose byte and the next begin some name (see
+// FirstBytes::keep_pairs), for sets too large to look for byte by byte.
+// The last position before end, whose next byte is not to be read, is
+// told by its byte alone.
+class PairScan {
+ public:
+  static constexpr bool kCopies = false;
+  static constexpr bool kFollowing = false;
+  explicit PairScan(const FirstBytes& set) : set_(set), pairs_(set.pairs()) {}
+  uint64_t mask(const char* block, const char* end) const {
+    const size_t size = end - block < 64 ? static_cast<size_t>(end - block) : 64;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(block);
+    uint64_t bits = 0;
+    size_t i = 0;
+    for (; i + 1 < size; i++) {
+      const unsigned pair = bytes[i] | bytes[i + 1] << 8;
+      bits |= ((pairs_[pair / 64] >> pair % 64) & 1) << i;
+    }
+    if (i < size)
+      bits |= static_cast<uint64_t>(set_.has(bytes[i])) << i;
+    return bits;
+  }
+
+ private:
+  const FirstBytes& set_;
+  const uint64_t* pairs_;
+};
+
 #if PLOM_SSE2
 // The same masks, sixteen bytes per comparison, for sets of at most N bytes.
 // Held by value while scanning, so the comparands stay in registers.

@@ -228,15 +228,16 @@ TEST(Expand, ManyNamesAgreeWithPlainMethod) {
       text[pick(0, text.size() - 1)] = '\0';
     std::vector<std::string_view> arguments(owned.begin(), owned.end());
     const std::string want = expand_model(text, arguments);
-    for (Expander::Way way :
-         {Expander::Way::kEither, Expander::Way::kBackwards, Expander::Way::kForwardsScalar}) {
+    for (Expander::Way way : {Expander::Way::kEither, Expander::Way::kBackwards,
+                              Expander::Way::kForwardsScalar, Expander::Way::kForwardsPairs}) {
       const size_t largest_piece = pick(0, 1) ? pick(1, 300) : pick(4000, 20000);
       auto next_piece = [&] { return pick(1, largest_piece); };
       ASSERT_EQ(expand_in_pieces(text, owned, next_piece, pick(1, 5000), way), want)
           << "round " << round
-          << (way == Expander::Way::kEither      ? " either way"
-              : way == Expander::Way::kBackwards ? " backwards"
-                                                 : " forwards, byte by byte")
+          << (way == Expander::Way::kEither           ? " either way"
+              : way == Expander::Way::kBackwards      ? " backwards"
+              : way == Expander::Way::kForwardsScalar ? " forwards, byte by byte"
+                                                      : " forwards, by pairs")
           << ", pieces up to " << largest_piece;
     }
   }

@@ -27,9 +27,12 @@
 class Expander {
  public:
   // kEither goes whichever way costs less; for tests, kBackwards goes
-  // backwards all the time and kForwardsScalar forwards with the byte-by-byte
-  // scan, which machines without SSE2 run.
-  enum class Way { kEither, kBackwards, kForwardsScalar };
+  // backwards all the time, kForwardsScalar forwards with the byte-by-byte
+  // scan, which machines without SSE2 run, and kForwardsPairs forwards at
+  // the positions whose two bytes begin a name (where every name has two
+  // bytes or more; as kEither otherwise), which names too many to read
+  // backwards by a table take.
+  enum class Way { kEither, kBackwards, kForwardsScalar, kForwardsPairs };
   // NAME=VALUE arguments in command-line order; they must outlive the expander.
   Expander(const char* const* arguments, size_t count, Way way = Way::kEither);
   ~Expander();

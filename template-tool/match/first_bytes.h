@@ -2,8 +2,13 @@
 // where the text ends), and what the names allow at the places after them.
 #pragma once
 
+#include <glib.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+
+#include "names.h"
 
 class FirstBytes {
  public:
@@ -80,6 +85,21 @@ class FirstBytes {
     }
   }
   int following_count() const { return following_count_; }
+
+  // Where too many bytes begin names to look for them, and every name has
+  // two bytes or more: the pairs of bytes that begin names, 65,536 bits
+  // (bit b0 | b1 << 8), every pair that begins with NUL among them. A
+  // position can begin a name only where it and the next byte are in it.
+  void keep_pairs(const NameList& names) {
+    pairs_.reset(g_new0(uint64_t, kPairWords));
+    for (int b = 0; b < 256; b++)
+      add_pair(0, static_cast<unsigned char>(b));
+    for (size_t i = 0; i < names.count(); i++)
+      add_pair(static_cast<unsigned char>(names[i].bytes[0]),
+               static_cast<unsigned char>(names[i].bytes[1]));
+  }
+  const uint64_t* pairs() const { return pairs_.get(); }
+  bool has(unsigned char byte) const { return is_stop_[byte]; }
   const Following& following(int i) const { return following_[i]; }
 
   // Bit i is set when block[i] is in the set, for i below 64 and below
@@ -94,6 +114,15 @@ class FirstBytes {
 
  private:
   static constexpr int kMost = 16;
+  static constexpr size_t kPairWords = 65536 / 64;
+  struct Free {
+    void operator()(void* p) const { g_free(p); }
+  };
+  void add_pair(unsigned char first, unsigned char second) {
+    const unsigned pair = first | second << 8;
+    pairs_[pair / 64] |= uint64_t{1} << pair % 64;
+  }
+  std::unique_ptr<uint64_t[], Free> pairs_;
   bool is_stop_[256] = {};
   bool at_[kFollowing][256] = {};
   bool anything_at_[kFollowing] = {};

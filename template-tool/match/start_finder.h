@@ -30,6 +30,8 @@ class StartFinder {
   bool build(const NameList& names, size_t most_table_bytes = kMostTableBytes,
              size_t eight_lanes_from_bytes = kEightLanesFromBytes);
   bool built() const { return nodes_ > 0; }
+  // Whether it reads through a table of transitions, or the slow way.
+  bool has_table() const { return table_ != nullptr; }
 
   // Lists in out, in order, the positions s in [begin, end) at which a name
   // starts that ends by text_end (at least end), with that name, and
