@@ -122,17 +122,14 @@ bool Expander::can_go_backwards() {
 // returns where it stopped: everything before that has gone to the sink. It
 // stops early at a candidate too close to end to be settled (unless at_end,
 // when a name running past end simply does not match), and at a NUL byte.
-const char* Expander::expand_range(const char* begin, const char* until, const char* end,
-                                   bool at_end, Sink& sink) {
+const char* Expander::expand_range(const Range& range, Sink& sink) {
   if (by_byte_)
-    return expand_bytes(begin, until, sink);
-  const char* p = begin;
+    return expand_bytes(range.begin, range.until, sink);
+  const char* p = range.begin;
   if (try_forwards_ && backwards_left_ == 0) {
     too_costly_ = false;
 #if PLOM_SSE2
-    auto forwards = [&](auto scan) {
-      return settle_forwards(scan, begin, until, end, at_end, sink);
-    };
+    auto forwards = [&](auto scan) { return settle_forwards(scan, range, sink); };
     // Sets of up to N bytes, and whether the bytes after them can tell.
     auto vector = [&](auto n) {
       constexpr int kN = decltype(n)::value;
@@ -156,15 +153,15 @@ const char* Expander::expand_range(const char* begin, const char* until, const c
       p = forwards(ScalarScan(first_bytes_));
 #else
     if (first_bytes_.pairs() && !scalar_)
-      p = settle_forwards(PairScan(first_bytes_), begin, until, end, at_end, sink);
+      p = settle_forwards(PairScan(first_bytes_), range, sink);
     else
-      p = settle_forwards(ScalarScan(first_bytes_), begin, until, end, at_end, sink);
+      p = settle_forwards(ScalarScan(first_bytes_), range, sink);
 #endif
     if (!too_costly_)
       return p;
     backwards_left_ = kBackwardsBytes;
   }
-  const char* stop = settle_backwards(p, until, end, at_end, sink);
+  const char* stop = settle_backwards({p, range.until, range.end, range.at_end}, sink);
   if (try_forwards_) {
     const size_t done = static_cast<size_t>(stop - p);
     backwards_left_ = done < backwards_left_ ? backwards_left_ - done : 0;
@@ -174,105 +171,61 @@ const char* Expander::expand_range(const char* begin, const char* until, const c
   return stop;
 }
 
+// The steps the look-ups forwards take, against what they may take by a
+// position: what was left from before, and one for every kBytesPerStep
+// bytes passed since the settling began.
+class Expander::Steps {
+ public:
+  Steps(const char* begin, ptrdiff_t spare) : begin_(begin), spare_(spare) {}
+  size_t& taken() { return taken_; }
+  ptrdiff_t allowed(const char* q) const {
+    return spare_ + static_cast<ptrdiff_t>(static_cast<size_t>(q - begin_) / kBytesPerStep);
+  }
+  bool over(ptrdiff_t allowed) const { return static_cast<ptrdiff_t>(taken_) > allowed; }
+  // What is left at stop for the next settling, at most kFirstSteps.
+  ptrdiff_t spare_at(const char* stop) const {
+    return std::min(kFirstSteps, allowed(stop) - static_cast<ptrdiff_t>(taken_));
+  }
+
+ private:
+  const char* begin_;
+  ptrdiff_t spare_;
+  size_t taken_ = 0;
+};
+
+// Where forwards stops at candidate q: at a NUL, at a candidate too close to
+// the end of the text to settle, or where the look-ups cost too much (then
+// backwards takes over from q). Everything before q is in the sink.
+const char* Expander::stop_forwards(const char* q, const Range& range, const Steps& steps,
+                                    int misses) {
+  ended_ = *q == '\0';
+  too_costly_ = !ended_ && q < range.settled_end(longest_);
+  spare_steps_ = steps.spare_at(q);
+  miss_score_ = misses;
+  return q;
+}
+
+// Forwards, in three steps at each candidate: the prefilter (the scanner's
+// mask of the bytes that begin names, or may), the walk (the names looked up
+// in the tree), and the replacement. The look-ups are counted: forwards
+// gives up where they cost more than the bytes passed earn.
 template <typename Scan>
-const char* Expander::settle_forwards(Scan scan, const char* begin, const char* until,
-                                      const char* end, bool at_end, Sink& sink) {
-  // A candidate before this point has every name fit before end.
-  const char* settled_end = at_end ? end
-                            : static_cast<size_t>(end - begin) >= longest_ ? end - longest_ + 1
-                                                                           : begin;
-  // The steps the look-ups took, and how many they may take by a candidate:
-  // what is left from before and what the bytes passed earn.
-  size_t steps = 0;
-  const ptrdiff_t credit = spare_steps_;
-  const bool may_give_up = !never_backwards_;
-  auto earned = [begin](const char* q) {
-    return static_cast<ptrdiff_t>(static_cast<size_t>(q - begin) / kBytesPerStep);
-  };
-  auto costly = [&](const char* q) {
-    return may_give_up &&
-           static_cast<ptrdiff_t>(steps) > credit + earned(q) &&
-           can_go_backwards();
-  };
+const char* Expander::settle_forwards(Scan scan, const Range& range, Sink& sink) {
+  const char* const settled_end = range.settled_end(longest_);
+  Steps steps(range.begin, spare_steps_);
   int misses = miss_score_;
-  auto leave = [&](const char* stop) {
-    spare_steps_ = std::min(kFirstSteps,
-                       credit + earned(stop) - static_cast<ptrdiff_t>(steps));
-    miss_score_ = misses;
-    return stop;
-  };
-  const char* literal = begin;
+  const bool may_give_up = !never_backwards_;
+  const char* literal = range.begin;  // bytes before it are in the sink
   if constexpr (Scan::kCopies) {
-    // Whole blocks of 64 bytes are copied to the sink as they are scanned. A
-    // name's value overwrites the copy from the name's first byte on, and
-    // the bytes after the name are copied again, 64 at once, to follow it.
-    // No copy depends on the distance between names.
-    char* out = sink.cursor();  // where literal goes
-    char* const limit = sink.limit();  // the same after a flush
-    const char* block = begin;
-    // Where the bytes that start names crowd, those not followed as some
-    // name goes on are dropped: that reads a few bytes past the block.
-    const ptrdiff_t reach = 64 + (Scan::kFollowing ? FirstBytes::kFollowing : 0);
-    // Blocks start at most this far from begin: whole before until, and the
-    // look past them before end.
-    const ptrdiff_t last_block = std::min(until - begin - 64, end - begin - reach);
-    while (block - begin <= last_block) {
-      if (out + (block - literal) + 64 > limit) {
-        out = sink.flush_at(out + (block - literal));
-        literal = block;
-      }
-      __builtin_prefetch(block + 2048);
-      uint64_t bits = scan.copy_and_mask(block, out + (block - literal));
-      if constexpr (Scan::kFollowing) {
-        if (misses >= kMissScore && has_bits<kCrowd>(bits))
-          bits &= scan.followed(block);
-      }
-      const char* next = block + 64;
-      // What the look-ups may have cost by the end of this block: within
-      // it, only a look-up past that needs the closer reckoning.
-      const ptrdiff_t block_limit = credit + earned(next);
-      while (bits != 0) {
-        const char* q = block + lowest_set_bit(bits);
-        bits &= bits - 1;
-        if (*q == '\0' || q >= settled_end ||
-            (static_cast<ptrdiff_t>(steps) > block_limit && costly(q))) {
-          sink.finish_at(out + (q - literal));
-          ended_ = *q == '\0';
-          too_costly_ = !ended_ && q < settled_end;
-          return leave(q);
-        }
-        const Name* name = tree_.match(q, end, steps);
-        if (!name) {
-          misses = std::min(misses + 3, kMostMissScore);
-          continue;
-        }
-        misses = std::max(misses - 1, 0);
-        char* at = out + (q - literal);
-        if (at + name->value_size + kValuePadding <= limit + Sink::kSlack) {
-          Scan::copy_over(at, name->value, name->value_size);
-          out = at + name->value_size;
-        } else {
-          sink.finish_at(at);
-          sink.put(name->value, name->value_size);
-          out = sink.cursor();
-        }
-        literal = q + name->size;
-        const size_t into_block = static_cast<size_t>(literal - block);
-        if (into_block >= 64 || until - literal < 64 || out + 64 > limit + Sink::kSlack) {
-          next = literal;  // start afresh after the name
-          break;
-        }
-        Scan::copy64(out, literal);
-        bits &= ~uint64_t{0} << into_block;
-      }
-      block = next;
-    }
-    sink.finish_at(out + (block - literal));
-    literal = block;
+    bool stopped = false;
+    literal = copy_blocks(scan, range, steps, misses, stopped, sink);
+    if (stopped)
+      return literal;
   }
   // The rest: a candidate mask at a time, literal bytes copied as they go.
   const char* p = literal;  // bytes before p are settled
   const char* block = literal;
+  const char* const until = range.until;
   uint64_t bits = block < until ? scan.mask(block, until) : 0;
   for (;;) {
     while (bits == 0) {
@@ -287,33 +240,115 @@ const char* Expander::settle_forwards(Scan scan, const char* begin, const char* 
     bits &= bits - 1;
     if (q < p)
       continue;  // inside a name already replaced
-    if (*q == '\0' || q >= settled_end || costly(q)) {
+    if (*q == '\0' || q >= settled_end ||
+        (may_give_up && steps.over(steps.allowed(q)) && can_go_backwards())) {
       sink.put(literal, q - literal);
-      ended_ = *q == '\0';
-      too_costly_ = !ended_ && q < settled_end;
-      return leave(q);
+      return stop_forwards(q, range, steps, misses);
     }
-    const Name* name = tree_.match(q, end, steps);
+    const Name* name = tree_.match(q, range.end, steps.taken());
     if (!name)
       continue;
     sink.put(literal, q - literal);
     sink.put(name->value, name->value_size);
     p = literal = q + name->size;
   }
-  if (p >= until)
-    return leave(p);  // a name ended at or beyond until
-  sink.put(literal, until - literal);
-  return leave(until);
+  const char* stop = p >= until ? p : until;  // a name may end at or beyond until
+  if (p < until)
+    sink.put(literal, until - literal);
+  spare_steps_ = steps.spare_at(stop);
+  miss_score_ = misses;
+  return stop;
+}
+
+// The first of the two loops forwards: whole blocks of 64 bytes are copied
+// to the sink as they are scanned. A name's value overwrites the copy from
+// the name's first byte on, and the bytes after the name are copied again,
+// 64 at once, to follow it; no copy depends on the distance between names.
+// Returns where whole blocks run out, for the second loop to go on from, or
+// with stopped set where forwards stops.
+template <typename Scan>
+__attribute__((always_inline)) inline const char* Expander::copy_blocks(
+    Scan scan, const Range& range, Steps& steps, int& misses, bool& stopped, Sink& sink) {
+  const char* const begin = range.begin;
+  const char* const until = range.until;
+  const char* const settled_end = range.settled_end(longest_);
+  const bool may_give_up = !never_backwards_;
+  const char* literal = begin;
+  char* out = sink.cursor();         // where literal goes
+  char* const limit = sink.limit();  // the same after a flush
+  const char* block = begin;
+  // Where the bytes that start names crowd, those not followed as some
+  // name goes on are dropped: that reads a few bytes past the block.
+  const ptrdiff_t reach = 64 + (Scan::kFollowing ? FirstBytes::kFollowing : 0);
+  // Blocks start at most this far from begin: whole before until, and the
+  // look past them before end.
+  const ptrdiff_t last_block = std::min(until - begin - 64, range.end - begin - reach);
+  while (block - begin <= last_block) {
+    if (out + (block - literal) + 64 > limit) {
+      out = sink.flush_at(out + (block - literal));
+      literal = block;
+    }
+    // Far enough ahead for the memory to answer in time at copying speed,
+    // near enough to stay within the piece most of the time.
+    __builtin_prefetch(block + 2048);
+    // The prefilter.
+    uint64_t bits = scan.copy_and_mask(block, out + (block - literal));
+    if constexpr (Scan::kFollowing) {
+      if (misses >= kMissScore && has_bits<kCrowd>(bits))
+        bits &= scan.followed(block);
+    }
+    const char* next = block + 64;
+    // What the look-ups may have cost by the end of this block: within it,
+    // only a look-up past that needs the closer reckoning.
+    const ptrdiff_t block_allowed = steps.allowed(next);
+    while (bits != 0) {
+      const char* q = block + lowest_set_bit(bits);
+      bits &= bits - 1;
+      if (*q == '\0' || q >= settled_end ||
+          (steps.over(block_allowed) && may_give_up && steps.over(steps.allowed(q)) &&
+           can_go_backwards())) {
+        sink.finish_at(out + (q - literal));
+        stopped = true;
+        return stop_forwards(q, range, steps, misses);
+      }
+      // The walk.
+      const Name* name = tree_.match(q, range.end, steps.taken());
+      if (!name) {
+        misses = std::min(misses + 3, kMostMissScore);
+        continue;
+      }
+      misses = std::max(misses - 1, 0);
+      // The replacement.
+      char* at = out + (q - literal);
+      if (at + name->value_size + kValuePadding <= limit + Sink::kSlack) {
+        Scan::copy_over(at, name->value, name->value_size);
+        out = at + name->value_size;
+      } else {
+        sink.finish_at(at);
+        sink.put(name->value, name->value_size);
+        out = sink.cursor();
+      }
+      literal = q + name->size;
+      const size_t into_block = static_cast<size_t>(literal - block);
+      if (into_block >= 64 || until - literal < 64 || out + 64 > limit + Sink::kSlack) {
+        next = literal;  // start afresh after the name
+        break;
+      }
+      Scan::copy64(out, literal);
+      bits &= ~uint64_t{0} << into_block;
+    }
+    block = next;
+  }
+  sink.finish_at(out + (block - literal));
+  return block;
 }
 
 // The same backwards: stretch by stretch, the positions at which names start
 // are listed, and the first of them not inside a name replaced is taken.
-const char* Expander::settle_backwards(const char* begin, const char* until, const char* end,
-                                       bool at_end, Sink& sink) {
-  const char* limit = at_end ? until
-                      : static_cast<size_t>(end - begin) >= longest_
-                          ? std::min(until, end - longest_ + 1)
-                          : begin;
+const char* Expander::settle_backwards(const Range& range, Sink& sink) {
+  const char* const begin = range.begin;
+  const char* const end = range.end;
+  const char* limit = std::min(range.until, range.settled_end(longest_));
   const char* p = begin;  // bytes before p are settled or in the sink
   for (const char* from = begin; from < limit;) {
     const char* to = static_cast<size_t>(limit - from) > stretch_ ? from + stretch_ : limit;
@@ -403,7 +438,7 @@ bool Expander::feed(const char* data, size_t size, Sink& sink) {
     const size_t take = size < longest_ - 1 ? size : longest_ - 1;
     memcpy(held_ + held, data, take);
     const char* joined_end = held_ + held + take;
-    const char* stop = expand_range(held_, held_ + held, joined_end, false, sink);
+    const char* stop = expand_range({held_, held_ + held, joined_end, false}, sink);
     if (ended_)
       return false;
     if (stop < held_ + held || take == size) {
@@ -415,7 +450,7 @@ bool Expander::feed(const char* data, size_t size, Sink& sink) {
     p = data + (stop - (held_ + held));
     held_size_ = 0;
   }
-  const char* stop = expand_range(p, end, end, false, sink);
+  const char* stop = expand_range({p, end, end, false}, sink);
   if (ended_)
     return false;
   held_size_ = end - stop;
@@ -425,7 +460,7 @@ bool Expander::feed(const char* data, size_t size, Sink& sink) {
 
 void Expander::finish(Sink& sink) {
   if (!ended_ && held_size_ > 0)
-    expand_range(held_, held_ + held_size_, held_ + held_size_, true, sink);
+    expand_range({held_, held_ + held_size_, held_ + held_size_, true}, sink);
   held_size_ = 0;
   ended_ = true;
 }

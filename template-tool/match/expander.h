@@ -48,15 +48,33 @@ class Expander {
   size_t longest() const { return longest_; }
 
  private:
-  const char* expand_range(const char* begin, const char* until, const char* end, bool at_end,
-                           Sink& sink);
+  // What one settling works on: the candidates in [begin, until), the text
+  // readable as far as end, and whether the template ends there (a name
+  // running past end then does not match, rather than waits for more).
+  struct Range {
+    const char* begin;
+    const char* until;
+    const char* end;
+    bool at_end;
+    // Candidates before this have every name fit before end.
+    const char* settled_end(size_t longest) const {
+      if (at_end)
+        return end;
+      return static_cast<size_t>(end - begin) >= longest ? end - longest + 1 : begin;
+    }
+  };
+  class Steps;
+
+  const char* expand_range(const Range& range, Sink& sink);
   // The scanner comes by value: kept apart from the output, its fields stay
   // in registers.
   template <typename Scan>
-  const char* settle_forwards(Scan scan, const char* begin, const char* until, const char* end,
-                              bool at_end, Sink& sink);
-  const char* settle_backwards(const char* begin, const char* until, const char* end,
-                               bool at_end, Sink& sink);
+  const char* settle_forwards(Scan scan, const Range& range, Sink& sink);
+  template <typename Scan>
+  const char* copy_blocks(Scan scan, const Range& range, Steps& steps, int& misses, bool& stopped,
+                          Sink& sink);
+  const char* stop_forwards(const char* q, const Range& range, const Steps& steps, int misses);
+  const char* settle_backwards(const Range& range, Sink& sink);
   bool can_go_backwards();
   const char* expand_bytes(const char* begin, const char* until, Sink& sink);
 
