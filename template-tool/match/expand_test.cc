@@ -79,8 +79,8 @@ TEST_P(ExpandTest, GivesOutput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, ExpandTest, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<ExpandCase>& info) {
-                           return std::string(info.param.name);
+                         [](const testing::TestParamInfo<ExpandCase>& param_info) {
+                           return std::string(param_info.param.name);
                          });
 
 // Small alphabets, so that names overlap, collide, repeat, run past the end

@@ -2,10 +2,10 @@
 
 #include <glib.h>
 
-Sink::Sink(size_t capacity, Flush flush, void* context)
+Sink::Sink(size_t capacity, Flush hand_on, void* context)
     : buffer_(static_cast<char*>(g_malloc(capacity + kSlack))),
       capacity_(capacity),
-      flush_(flush),
+      flush_(hand_on),
       context_(context) {}
 
 Sink::~Sink() { g_free(buffer_); }

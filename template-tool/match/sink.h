@@ -18,7 +18,7 @@ class Sink {
   // Writing straight into the buffer may go this far past limit().
   static constexpr size_t kSlack = 64;
   using Flush = void (*)(void* context, const char* data, size_t size);
-  Sink(size_t capacity, Flush flush, void* context);
+  Sink(size_t capacity, Flush hand_on, void* context);
   ~Sink();
   Sink(const Sink&) = delete;
   Sink& operator=(const Sink&) = delete;

@@ -188,16 +188,16 @@ bool StartFinder::build(const NameList& names, size_t most_table_bytes,
   names_of[0] = kNone;
   for (size_t i = 0; i < nodes; i++) {
     const uint32_t u = queue[i];
-    uint32_t* entries = table + row_of[u];
+    uint32_t* row = table + row_of[u];
     if (u == 0) {
       for (size_t c = 0; c < stride; c++)
-        entries[c] = 0;
-      entries[0] = special_;  // NUL
+        row[c] = 0;
+      row[0] = special_;  // NUL
     } else {
-      memcpy(entries, table + row_of[fail_[u]], stride * sizeof(uint32_t));
+      memcpy(row, table + row_of[fail_[u]], stride * sizeof(uint32_t));
     }
     for (uint32_t slot = first_child_[u]; slot < first_child_[u + 1]; slot++)
-      entries[classes_[child_byte_[slot]]] = row_of[child_node_[slot]];
+      row[classes_[child_byte_[slot]]] = row_of[child_node_[slot]];
   }
   // After a NUL all is as at the root.
   memcpy(table + special, table, stride * sizeof(uint32_t));
