@@ -1,5 +1,6 @@
-// The README's recipes are the ones the tests run, the manual pages show the
-// same text, and the README's transcripts show what their commands print.
+// The recipes of README.md and docs/ are the ones the tests run, the manual
+// pages show the same text, and the transcripts show what their commands
+// print.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,8 +24,9 @@ const std::vector<std::string> kTested = {
     "automake-suite", "automake-reports", "list-skipped", "skips-pass",       "config-status",
     "config-status-file", "config-status-header", "configure-file", "generated-script"};
 
-TEST(Docs, EveryReadmeRecipeIsTested) {
-  std::vector<std::string> names = support::readme_recipe_names();
+// Each recipe is marked once, on whichever page, and each is tested.
+TEST(Docs, EveryRecipeIsTested) {
+  std::vector<std::string> names = support::doc_recipe_names();
   std::vector<std::string> tested = kTested;
   std::sort(names.begin(), names.end());
   std::sort(tested.begin(), tested.end());
@@ -32,22 +34,22 @@ TEST(Docs, EveryReadmeRecipeIsTested) {
 }
 
 // Each transcript's commands print what it shows.
-TEST(Docs, ReadmeTranscriptsHold) {
-  std::vector<std::string> names = support::readme_block_names("transcript");
+TEST(Docs, TranscriptsHold) {
+  std::vector<std::string> names = support::doc_block_names("transcript");
   EXPECT_GE(names.size(), 2u);
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
     support::TempDir dir;
-    support::run_transcript(dir, support::readme_block("transcript", name));
+    support::run_transcript(dir, support::doc_block("transcript", name));
   }
 }
 
-TEST(Docs, ManualPagesShowTheReadmeRecipes) {
+TEST(Docs, ManualPagesShowTheSameRecipes) {
   for (const char* page : {"test-tool/plom-test.1", "template-tool/plom-template.1"}) {
     std::vector<std::string> names = support::man_recipe_names(page);
     EXPECT_GE(names.size(), 4u) << page;
     for (const std::string& name : names) {
-      EXPECT_EQ(support::man_recipe(page, name), support::readme_recipe(name))
+      EXPECT_EQ(support::man_recipe(page, name), support::doc_recipe(name))
           << page << ": " << name;
     }
   }
