@@ -61,7 +61,7 @@ apt-get update -qq
 
 # The recipe as the README shows it, and its JUnit and TAP rules.
 recipe() {
-  sed -n "/^<!-- recipe: $1 -->\$/,/^\`\`\`\$/p" "$top/README.md" | sed '1,2d;$d'
+  sed -n "/^<!-- recipe: $1 -->\$/,/^\`\`\`\$/p" "$top/README.md" "$top"/docs/*.md | sed '1,2d;$d'
 }
 cat >"$work/print.mk" <<'EOF'
 print-%:

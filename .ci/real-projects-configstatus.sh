@@ -14,7 +14,7 @@ command -v plom-template >/dev/null || { echo "no plom-template in $build/templa
 recipe() {
   awk -v marker="<!-- recipe: $1 -->" '$0 == marker { found = 1; next }
     found && /^```/ { if (inside) exit; inside = 1; next }
-    inside' "$top/README.md"
+    inside' "$top/README.md" "$top"/docs/*.md
 }
 file_recipe=$(recipe config-status-file)
 header_recipe=$(recipe config-status-header)

@@ -25,7 +25,7 @@ TEST(TemplatePorting, ConfigStatus) {
                       "VPATH = @srcdir@\nCC = @CC@\nCCAS = @CCAS@\nCFLAGS = @CFLAGS@\n"
                       "LIBS = @LIBS@\n# Gr\xc3\xbc\xc3\x9f" "e \xff\r\n@rules@\n" + tail);
   support::write_file(dir / "rules.mk", "hello:\n\t@echo hello from rules\n\n");
-  const std::string recipe = support::readme_recipe("config-status");
+  const std::string recipe = support::doc_recipe("config-status");
   support::Outcome got = run_script(dir, recipe);
   EXPECT_EQ(got.exit_code(), 0) << got.err;
   EXPECT_EQ(got.out + got.err, "");
@@ -96,8 +96,8 @@ TEST(TemplatePorting, ConfigStatusValues) {
   ASSERT_EQ(got.exit_code(), 0) << got.out << got.err;
 
   const std::string script = support::source_text("examples/config-status-values.sh");
-  const std::string file_recipe = support::readme_recipe("config-status-file");
-  const std::string header_recipe = support::readme_recipe("config-status-header");
+  const std::string file_recipe = support::doc_recipe("config-status-file");
+  const std::string header_recipe = support::doc_recipe("config-status-header");
   const struct {
     std::string file, input, recipe;
   } files[] = {{"Makefile", "Makefile.in", file_recipe},
@@ -169,8 +169,8 @@ TEST(TemplatePorting, ConfigureFile) {
   support::write_file(
       dir / "CMakeLists.txt",
       "cmake_minimum_required(VERSION 3.20)\nproject(sample VERSION 2.5.1 LANGUAGES NONE)\n"
-          "set(SOURCES main.c util.c)\n" + support::readme_recipe("cmake-generate") +
-          support::readme_recipe("configure-file") +
+          "set(SOURCES main.c util.c)\n" + support::doc_recipe("cmake-generate") +
+          support::doc_recipe("configure-file") +
           "set(out ${CMAKE_CURRENT_BINARY_DIR})\n"
           "plom_expand(${CMAKE_CURRENT_SOURCE_DIR}/crlf.h.in ${out}/crlf.h\n"
           "  @PROJECT_VERSION@=${PROJECT_VERSION} @EXTRA_FLAGS@=${EXTRA_FLAGS})\n"
@@ -212,7 +212,7 @@ void expand_as_configure_file(const std::string& minimum, const PolicyCase& c) {
   support::write_file(
       dir / "CMakeLists.txt",
       "cmake_minimum_required(VERSION " + minimum + ")\nproject(sample NONE)\n" +
-          support::readme_recipe("cmake-generate") +
+          support::doc_recipe("cmake-generate") +
           "set(LIST \"a;b;;c\")\n"
           "set(WEIRD [=[it's \"q\" $HOME \\ [;] \\; $<0:z> ${x} @LIST@]=])\n"
           "set(LINES \"one\\ntwo\\r\\n\")\n"
@@ -271,7 +271,7 @@ TEST(TemplatePorting, GeneratedScript) {
     int umask;
     mode_t plain, executable;
   } cases[] = {{022, 0644, 0755}, {077, 0600, 0700}, {002, 0664, 0775}};
-  const std::string recipe = support::readme_recipe("generated-script");
+  const std::string recipe = support::doc_recipe("generated-script");
   const std::string expand = recipe.substr(0, recipe.find(" && "));
   auto mode = [](const std::string& path) {
     struct stat st {};

@@ -2,12 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace support {
 
+std::string source_path(const std::string& path) {
+  return std::string(PLOM_SOURCE_DIR) + "/" + path;
+}
+
 std::string source_text(const std::string& path) {
-  return read_file(std::string(PLOM_SOURCE_DIR) + "/" + path).value_or("");
+  return read_file(source_path(path)).value_or("");
 }
 
 namespace {
@@ -42,24 +49,56 @@ void replace_all(std::string& text, const std::string& from, const std::string& 
 
 }  // namespace
 
-std::string readme_block(const std::string& kind, const std::string& name) {
-  std::string text =
-      block_after(source_text("README.md"), "<!-- " + kind + ": " + name + " -->", "```", "```");
-  if (text.empty())
-    ADD_FAILURE() << "no " << kind << " " << name << " in the README";
-  return text;
+std::vector<std::string> doc_pages() {
+  // A tree without docs/ has the README alone.
+  std::vector<std::string> guides;
+  std::error_code no_docs;
+  for (const auto& entry : std::filesystem::directory_iterator(source_path("docs"), no_docs)) {
+    if (entry.path().extension() == ".md")
+      guides.push_back("docs/" + entry.path().filename().string());
+  }
+  std::sort(guides.begin(), guides.end());
+  guides.insert(guides.begin(), "README.md");
+  return guides;
 }
 
-std::vector<std::string> readme_block_names(const std::string& kind) {
-  return names_after(source_text("README.md"), "<!-- " + kind + ": ", " -->");
+std::string doc_block(const std::string& kind, const std::string& name) {
+  const std::string marker = "<!-- " + kind + ": " + name + " -->";
+  std::string found, pages;
+  int marks = 0;
+  for (const std::string& page : doc_pages()) {
+    const std::string text = source_text(page);
+    for (size_t at = text.find(marker + "\n"); at != std::string::npos;
+         at = text.find(marker + "\n", at + 1)) {
+      if (marks++ == 0)
+        found = block_after(text, marker, "```", "```");
+      pages += " " + page;
+    }
+  }
+  if (marks == 0)
+    ADD_FAILURE() << "no " << kind << " " << name << " in README.md or docs/";
+  else if (marks > 1)
+    ADD_FAILURE() << kind << " " << name << " is marked " << marks << " times:" << pages;
+  else if (found.empty())
+    ADD_FAILURE() << kind << " " << name << " has no code block after its marker in" << pages;
+  return found;
 }
 
-std::string readme_recipe(const std::string& name) {
-  return readme_block("recipe", name);
+std::vector<std::string> doc_block_names(const std::string& kind) {
+  std::vector<std::string> names;
+  for (const std::string& page : doc_pages()) {
+    for (std::string& name : names_after(source_text(page), "<!-- " + kind + ": ", " -->"))
+      names.push_back(std::move(name));
+  }
+  return names;
 }
 
-std::vector<std::string> readme_recipe_names() {
-  return readme_block_names("recipe");
+std::string doc_recipe(const std::string& name) {
+  return doc_block("recipe", name);
+}
+
+std::vector<std::string> doc_recipe_names() {
+  return doc_block_names("recipe");
 }
 
 void run_transcript(const TempDir& dir, const std::string& transcript) {

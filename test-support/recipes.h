@@ -1,5 +1,6 @@
-// The recipes that the README and the manual pages show, as the tests run
-// them: each is marked by name, so a test runs the very text a user copies.
+// The recipes that README.md, the guides in docs/ and the manual pages show,
+// as the tests run them: each is marked by name, so a test runs the very text
+// a user copies.
 #pragma once
 
 #include <string>
@@ -10,19 +11,26 @@
 
 namespace support {
 
-// A file of the source tree (a path relative to its top), or empty.
+// A file of the source tree (a path relative to its top): where it is, and
+// its text (or empty).
+std::string source_path(const std::string& path);
 std::string source_text(const std::string& path);
 
-// The code block after "<!-- recipe: NAME -->" in README.md, without its
-// fences; empty, and a failure of the test, when there is none.
-std::string readme_recipe(const std::string& name);
-std::vector<std::string> readme_recipe_names();
+// The pages that hold recipes: README.md, then docs/*.md in name order.
+std::vector<std::string> doc_pages();
 
-// The same for the other kinds of block the README marks: "output" (what a
+// The code block after "<!-- recipe: NAME -->" in whichever of those pages
+// marks it, without its fences. A name marked on no page or more than once
+// fails the test (and gives an empty text for none).
+std::string doc_recipe(const std::string& name);
+// Every recipe's name, page by page, as often as it is marked.
+std::vector<std::string> doc_recipe_names();
+
+// The same for the other kinds of block the pages mark: "output" (what a
 // recipe prints) and "transcript" (commands after "$ ", each followed by the
 // lines it prints).
-std::string readme_block(const std::string& kind, const std::string& name);
-std::vector<std::string> readme_block_names(const std::string& kind);
+std::string doc_block(const std::string& kind, const std::string& name);
+std::vector<std::string> doc_block_names(const std::string& kind);
 
 // Runs a transcript's commands in turn in dir, each through sh, and expects
 // each to succeed and print exactly the lines after it. "$ cat FILE" for a

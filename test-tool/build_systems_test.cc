@@ -72,7 +72,7 @@ TEST(BuildSystem, CMakeProject) {
                       "cmake_minimum_required(VERSION 3.20)\n"
                       "project(sample VERSION 1.2.3 LANGUAGES C)\n"
                       "include(CTest)\n" +
-                          support::readme_recipe("cmake-generate") + support::readme_recipe("ctest") +
+                          support::doc_recipe("cmake-generate") + support::doc_recipe("ctest") +
                           "set(out ${CMAKE_CURRENT_BINARY_DIR})\n"
                           "plom_expand(${CMAKE_CURRENT_SOURCE_DIR}/version.h.in ${out}/version.h\n"
                           "  @VERSION@=${PROJECT_VERSION})\n"
@@ -116,7 +116,7 @@ TEST(BuildSystem, CMakeProject) {
 
   // CTest itself fails the failing and the crashing test, and so does the
   // JUnit XML it writes for CI.
-  std::string junit = support::readme_recipe("ctest-junit");
+  std::string junit = support::doc_recipe("ctest-junit");
   junit.replace(junit.find("ctest "), 6, std::string(PLOM_CTEST) + " ");
   support::Outcome tested = support::run_script(dir, junit);
   EXPECT_EQ(tested.exit_code(), 8);
@@ -143,7 +143,7 @@ TEST(BuildSystem, MesonProject) {
   support::write_file(dir / "meson.build",
                       "project('sample', 'c', version : '1.2.3')\n"
                       "unit_tests = executable('unit-tests', 'pass.c')\n" +
-                          support::readme_recipe("meson") +
+                          support::doc_recipe("meson") +
                           "sample_pc = custom_target('sample.pc', input : 'sample.pc.in',\n"
                           "  output : 'sample.pc', build_by_default : true,\n"
                           "  command : expand + ['@PREFIX@=' + get_option('prefix'),\n"

@@ -66,7 +66,7 @@ void lay_out_automake_suite(const support::TempDir& dir) {
 }
 
 std::string automake_makefile() {
-  return ported(support::readme_recipe("automake-suite") + support::readme_recipe("automake-reports"),
+  return ported(support::doc_recipe("automake-suite") + support::doc_recipe("automake-reports"),
                 {{"TESTS", kTests},
                  {"TESTS_ENVIRONMENT", kEnvironment},
                  {"PL_LOG_COMPILER", "env TEST=\"$$f\" perl -w"},
@@ -99,7 +99,7 @@ TEST(Porting, AutomakeSuite) {
               "[test-result]\nexit-status=" + std::string(status) + "\n")
         << test;
 
-  got = run_script(dir, support::readme_recipe("list-skipped"));
+  got = run_script(dir, support::doc_recipe("list-skipped"));
   EXPECT_EQ(got.out, "t/skip.result\nt/xskip.result\n");
 
   // Started by run itself rather than through sh, a test that is not
@@ -121,7 +121,7 @@ TEST(Porting, AutomakeSuite) {
   const std::string rule = "check: $(RESULTS)\n\tplom-test check $(RESULTS)\n";
   std::string skips_pass = makefile;
   ASSERT_NE(skips_pass.find(rule), std::string::npos);
-  skips_pass.replace(skips_pass.find(rule), rule.size(), support::readme_recipe("skips-pass"));
+  skips_pass.replace(skips_pass.find(rule), rule.size(), support::doc_recipe("skips-pass"));
   support::write_file(dir / "Makefile", skips_pass);
   for (const char* test : {"fail", "hang", "xpass"}) {
     support::write_file(dir / ("t/" + std::string(test) + ".sh"),
@@ -140,7 +140,7 @@ TEST(Porting, AutomakeTestThatCannotStart) {
   lay_out_automake_suite(dir);
   ASSERT_EQ(chmod((dir / "plain").c_str(), 0644), 0);
   support::write_file(dir / "Makefile",
-                      ported(support::readme_recipe("automake-suite"),
+                      ported(support::doc_recipe("automake-suite"),
                              {{"TESTS", "plain t/prog"}}));
   support::Outcome got = run_script(dir, "make -s -j2");
   EXPECT_EQ(got.exit_code(), 2);

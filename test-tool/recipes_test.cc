@@ -31,7 +31,7 @@ size_t count(const std::string& text, const std::string& what) {
 // SIGTERM, hanging past the time limit) until the file "fixed" exists; every
 // test says so on both streams and notes in "runs" that it ran.
 void lay_out_suite(const support::TempDir& dir) {
-  support::write_file(dir / "Makefile", support::readme_recipe("make-suite"));
+  support::write_file(dir / "Makefile", support::doc_recipe("make-suite"));
   support::write_file(dir / "myprog", "the program under test");
   ASSERT_EQ(mkdir((dir / "t").c_str(), 0777), 0);
   for (int i = 0; i < 12; i++) {
@@ -97,13 +97,13 @@ TEST(Recipe, MakeSuiteNamesEachFailure) {
 // the same lines, in any order, and nothing else.
 TEST(Recipe, MakeSuitePrintsWhatTheReadmeShows) {
   support::TempDir dir;
-  support::write_file(dir / "Makefile", support::readme_recipe("make-suite"));
+  support::write_file(dir / "Makefile", support::doc_recipe("make-suite"));
   support::write_file(dir / "myprog", "");
   ASSERT_EQ(mkdir((dir / "t").c_str(), 0777), 0);
   for (int i = 0; i < 12; i++)
     support::write_file(dir / ("t/test" + std::to_string(i) + ".sh"),
                         i == 3 || i == 7 || i == 9 ? "exit 1\n" : "exit 0\n");
-  const std::string shown = support::readme_block("output", "make-suite");
+  const std::string shown = support::doc_block("output", "make-suite");
   const std::string command = shown.substr(0, shown.find('\n') + 1);
   ASSERT_EQ(command, "$ make -s -j4\n");
   support::Outcome got = run_script(dir, command.substr(2));
@@ -117,19 +117,19 @@ TEST(Recipe, ListAndRerunTheFailedTests) {
   lay_out_suite(dir);
   run_script(dir, kMake);
   const std::string failed = "t/test3.result\nt/test7.result\nt/test9.result\n";
-  support::Outcome listed = run_script(dir, support::readme_recipe("list-failed"));
+  support::Outcome listed = run_script(dir, support::doc_recipe("list-failed"));
   EXPECT_EQ(listed.out, failed);
   EXPECT_EQ(listed.err, "");
-  EXPECT_EQ(run_script(dir, support::readme_recipe("list-failed-by-text")).out, failed);
+  EXPECT_EQ(run_script(dir, support::doc_recipe("list-failed-by-text")).out, failed);
   // A result that is missing is a failure too; the text match cannot see it.
   ASSERT_EQ(unlink((dir / "t/test5.result").c_str()), 0);
-  EXPECT_EQ(run_script(dir, support::readme_recipe("list-failed")).out,
+  EXPECT_EQ(run_script(dir, support::doc_recipe("list-failed")).out,
             "t/test3.result\nt/test5.result\nt/test7.result\nt/test9.result\n");
-  EXPECT_EQ(run_script(dir, support::readme_recipe("list-failed-by-text")).out, failed);
+  EXPECT_EQ(run_script(dir, support::doc_recipe("list-failed-by-text")).out, failed);
 
   // Without plom-test on PATH no test is listed: the shell's message, once.
   support::Launch launch =
-      support::launch_in(dir.path(), "/bin/sh", {"-c", support::readme_recipe("list-failed")});
+      support::launch_in(dir.path(), "/bin/sh", {"-c", support::doc_recipe("list-failed")});
   launch.env = {"PATH=" + (dir / "no-such-dir")};
   support::Outcome missing = support::run(launch);
   EXPECT_EQ(missing.out, "");
@@ -138,17 +138,17 @@ TEST(Recipe, ListAndRerunTheFailedTests) {
 
   // Fixed, and run again: only the four without a passing result run.
   support::write_file(dir / "fixed", "");
-  support::Outcome rerun = run_script(dir, support::readme_recipe("rerun-failed"));
+  support::Outcome rerun = run_script(dir, support::doc_recipe("rerun-failed"));
   EXPECT_EQ(rerun.exit_code(), 0) << rerun.err;
   EXPECT_EQ(rerun.err.substr(rerun.err.size() - 20), "Passed all 12 tests\n");
   EXPECT_EQ(runs(dir), 16u);
-  EXPECT_EQ(run_script(dir, support::readme_recipe("list-failed")).out, "");
+  EXPECT_EQ(run_script(dir, support::doc_recipe("list-failed")).out, "");
 
   // A file that check reads as passed but whose text differs: the text
   // match is not enough for files not written by run.
   support::write_file(dir / "t/test0.result", "[test-result]\nexit-status = 0\n");
-  EXPECT_EQ(run_script(dir, support::readme_recipe("list-failed")).out, "");
-  EXPECT_EQ(run_script(dir, support::readme_recipe("list-failed-by-text")).out, "t/test0.result\n");
+  EXPECT_EQ(run_script(dir, support::doc_recipe("list-failed")).out, "");
+  EXPECT_EQ(run_script(dir, support::doc_recipe("list-failed-by-text")).out, "t/test0.result\n");
 }
 
 // Tests whose names hold what XML or TAP reads specially. Each: the script's
@@ -182,7 +182,7 @@ support::Outcome run_awkward_suite(const support::TempDir& dir) {
   mkdir((dir / "t").c_str(), 0777);  // there already when a test left a stale result
   for (const Awkward& test : kAwkward)
     support::write_file(dir / ("t/" + test.stem + ".sh"), test.script);
-  std::string recipe = support::readme_recipe("xargs");
+  std::string recipe = support::doc_recipe("xargs");
   recipe.replace(recipe.find("timeout 60"), 10, "timeout 1");
   support::Outcome got = run_script(dir, "LC_ALL=C; export LC_ALL\n" + recipe);
   EXPECT_EQ(unlink((dir / "t/gone.result").c_str()), 0);
@@ -194,7 +194,7 @@ support::Outcome run_awkward_suite(const support::TempDir& dir) {
 std::string with_example(const support::TempDir& dir, const std::string& recipe,
                          const std::string& example) {
   support::write_file(dir / example, support::source_text("examples/" + example));
-  return "LC_ALL=C; export LC_ALL\n" + support::readme_recipe(recipe);
+  return "LC_ALL=C; export LC_ALL\n" + support::doc_recipe(recipe);
 }
 
 TEST(Recipe, XargsNamesEachFailure) {
@@ -308,7 +308,7 @@ TEST(Recipe, TimeLimitRecordsTheKill) {
   support::TempDir dir;
   support::write_file(dir / "t", "#!/bin/sh\nsleep 5\n");
   chmod((dir / "t").c_str(), 0755);
-  std::string script = support::readme_recipe("time-limit");
+  std::string script = support::doc_recipe("time-limit");
   script.replace(script.find("timeout 60"), 10, "timeout 1");  // a shorter wait here
   auto start = std::chrono::steady_clock::now();
   support::Outcome got = run_script(dir, script);
@@ -334,7 +334,7 @@ TEST(Recipe, LogKeepsBothStreams) {
   support::TempDir dir;
   support::write_file(dir / "t", "#!/bin/sh\necho out\necho err >&2\nexit 2\n");
   chmod((dir / "t").c_str(), 0755);
-  support::Outcome got = run_script(dir, support::readme_recipe("log"));
+  support::Outcome got = run_script(dir, support::doc_recipe("log"));
   EXPECT_EQ(got.exit_code(), 0);
   EXPECT_EQ(got.out + got.err, "");
   EXPECT_EQ(support::read_file(dir / "t.log"), "out\nerr\n");
@@ -352,7 +352,7 @@ TEST(Recipe, ParallelBringsEveryResultBack) {
     support::write_file(dir / ("t/test" + std::to_string(i) + ".sh"),
                         i == 4 ? "exit 1\n" : i == 2 ? "sleep 30\n" : "exit 0\n");
   support::write_file(dir / "t/test4.result", "[test-result]\nexit-status=0\n");  // stale
-  std::string script = support::readme_recipe("parallel");
+  std::string script = support::doc_recipe("parallel");
   const std::string hosts = "--sshlogin host1,host2 --workdir plom-$(uname -n)-$$-{#}";
   ASSERT_NE(script.find(hosts), std::string::npos) << script;
   script.replace(script.find(hosts), hosts.size(), "--sshlogin :");
@@ -375,7 +375,7 @@ TEST(Recipe, ParallelBringsEveryResultBack) {
 TEST(Recipe, MakeSuiteOfThousands) {
   const int tests = support::sanitized() ? 500 : 2000;
   support::TempDir dir;
-  support::write_file(dir / "Makefile", support::readme_recipe("make-suite"));
+  support::write_file(dir / "Makefile", support::doc_recipe("make-suite"));
   support::write_file(dir / "myprog", "");
   ASSERT_EQ(mkdir((dir / "t").c_str(), 0777), 0);
   for (int i = 0; i < tests; i++)
