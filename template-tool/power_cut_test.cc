@@ -17,6 +17,7 @@
 
 #include "loop_mount.h"
 #include "process.h"
+#include "programs.h"
 #include "tempdir.h"
 
 namespace {
@@ -59,10 +60,6 @@ void template_of(size_t size, const std::string& path, Write* w) {
   }
 }
 
-std::string recorded(int status) {
-  return "[test-result]\nexit-status=" + std::to_string(status) + "\n";
-}
-
 std::vector<Write> writes(const support::TempDir& outside) {
   std::vector<Write> all;
   for (size_t size : {size_t{4} << 10, size_t{3} << 20}) {
@@ -76,7 +73,7 @@ std::vector<Write> writes(const support::TempDir& outside) {
     all.push_back(w);
   }
   all.push_back({"plom-test run", "r\xff", {PLOM_TEST_BIN, "run", "r\xff", "sh", "-c", "exit 3"},
-                 recorded(0), recorded(768)});
+                 support::recorded(0), support::recorded(768)});
   return all;
 }
 

@@ -19,13 +19,12 @@
 
 #include "expand_model.h"
 #include "process.h"
+#include "programs.h"
 #include "tempdir.h"
 
 namespace {
 
-support::Outcome run_template(const support::TempDir& dir, const std::vector<std::string>& args) {
-  return support::run_in(dir.path(), PLOM_TEMPLATE_BIN, args);
-}
+using support::run_template;
 
 // Megabytes of lines with names every few dozen bytes, so that names
 // straddle every border between the pieces the program reads.

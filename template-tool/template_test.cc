@@ -11,18 +11,16 @@
 #include "expect.h"
 #include "nodes.h"
 #include "process.h"
+#include "programs.h"
 #include "tempdir.h"
 
 namespace {
 
 using namespace std::string_literals;
 using support::Files;
+using support::run_template;
 
 const char kUsage[] = "Usage: plom-template [TEMPLATE] [OUTPUT] [NAME=VALUE] ...\n";
-
-support::Outcome run_template(const support::TempDir& dir, const std::vector<std::string>& args) {
-  return support::run_in(dir.path(), PLOM_TEMPLATE_BIN, args);
-}
 
 struct TemplateCase {
   const char* name;

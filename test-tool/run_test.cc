@@ -14,19 +14,18 @@
 #include "expect.h"
 #include "nodes.h"
 #include "process.h"
+#include "programs.h"
 #include "recipes.h"
 #include "tempdir.h"
 
 namespace {
 
+using support::recorded;
+
 const char kUsage[] =
     "Usage:\n"
     "  plom run result-file command\n"
     "  plom check result-files...\n";
-
-std::string recorded(int status) {
-  return "[test-result]\nexit-status=" + std::to_string(status) + "\n";
-}
 
 // GLib's message for a program that cannot be started.
 std::string not_started(const std::string& program, const char* reason) {
@@ -129,14 +128,10 @@ INSTANTIATE_TEST_SUITE_P(, RunTest, testing::ValuesIn(kCases),
                            return std::string(info.param.name);
                          });
 
-support::Outcome run_in(const support::TempDir& dir, const std::vector<std::string>& args) {
-  return support::run_in(dir.path(), PLOM_TEST_BIN, args);
-}
-
 TEST(Run, WaitsForItsChildOnly) {
   support::TempDir dir;
   gint64 start = g_get_monotonic_time();
-  support::Outcome got = run_in(dir, {"run", "r", "sh", "-c", "sleep 5 & exit 3"});
+  support::Outcome got = support::run_plom_test(dir, {"run", "r", "sh", "-c", "sleep 5 & exit 3"});
   EXPECT_LT(g_get_monotonic_time() - start, 4 * G_USEC_PER_SEC);
   EXPECT_EQ(got.exit_code(), 0);
   EXPECT_EQ(support::read_file(dir / "r"), recorded(768));
@@ -145,7 +140,7 @@ TEST(Run, WaitsForItsChildOnly) {
 TEST(Run, ResultPathIsADirectory) {
   support::TempDir dir;
   ASSERT_EQ(mkdir((dir / "d").c_str(), 0777), 0);
-  support::Outcome got = run_in(dir, {"run", "d", "true"});
+  support::Outcome got = support::run_plom_test(dir, {"run", "d", "true"});
   EXPECT_EQ(got.exit_code(), 1);
   EXPECT_TRUE(support::matches(
       "Failed to write results: Failed to rename file \xe2\x80\x9c" "d.XXXXXX\xe2\x80\x9d to "
@@ -160,7 +155,7 @@ TEST(Run, ReplacesSymlinkAndLeavesItsTarget) {
     support::TempDir dir;
     support::write_file(dir / "target", "kept");
     ASSERT_EQ(symlink(target, (dir / "r").c_str()), 0);
-    support::Outcome got = run_in(dir, {"run", "r", "false"});
+    support::Outcome got = support::run_plom_test(dir, {"run", "r", "false"});
     EXPECT_EQ(got.exit_code(), 0);
     struct stat st;
     ASSERT_EQ(lstat((dir / "r").c_str(), &st), 0);
@@ -173,7 +168,7 @@ TEST(Run, ReplacesSymlinkAndLeavesItsTarget) {
 TEST(Run, ResultPathWithNonAsciiBytes) {
   support::TempDir dir;
   const std::string name = "r-\xc3\xa9-\xff";
-  support::Outcome got = run_in(dir, {"run", name, "sh", "-c", "exit 2"});
+  support::Outcome got = support::run_plom_test(dir, {"run", name, "sh", "-c", "exit 2"});
   EXPECT_EQ(got.exit_code(), 0);
   EXPECT_EQ(got.err, "");
   EXPECT_EQ(support::read_file(dir / name), recorded(512));
@@ -262,7 +257,7 @@ TEST(Run, NeverReplacesASpecialNode) {
     support::TempDir dir;
     if (!support::make_node(dir / "r", kind))
       continue;  // device nodes need root
-    support::Outcome got = run_in(dir, {"run", "r", "sh", "-c", "echo ran"});
+    support::Outcome got = support::run_plom_test(dir, {"run", "r", "sh", "-c", "echo ran"});
     const std::string words = support::node_words(kind);
     EXPECT_EQ(got.exit_code(), 1) << words;
     EXPECT_EQ(got.out, "ran\n");
