@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "cases.h"
 #include "loop_mount.h"
 #include "process.h"
 #include "programs.h"
@@ -185,9 +186,6 @@ TEST_P(PowerCut, WhileWritingOldOrNew) {
   EXPECT_GT(cut_short, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(, PowerCut, testing::ValuesIn(kFileSystems),
-                         [](const testing::TestParamInfo<support::FileSystem>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(, PowerCut, testing::ValuesIn(kFileSystems), support::CaseName());
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "cases.h"
 #include "expand_model.h"
 #include "process.h"
 #include "programs.h"
@@ -248,10 +249,7 @@ TEST_P(StreamSignal, Cleanup) {
   EXPECT_EQ(without_cores(dir.entries()), (std::vector<std::string>{"o", "t"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(, StreamSignal, testing::ValuesIn(kSignalCases),
-                         [](const testing::TestParamInfo<SignalCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(, StreamSignal, testing::ValuesIn(kSignalCases), support::CaseName());
 
 // The syncs, counted with strace: the data and the directory, whether the
 // output is new, replaces an empty file or a non-empty one. (GLib syncs

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "cases.h"
 #include "expect.h"
 #include "nodes.h"
 #include "process.h"
@@ -83,10 +84,7 @@ TEST_P(TemplateTest, Behaves) {
   EXPECT_EQ(support::contents(dir), c.after);
 }
 
-INSTANTIATE_TEST_SUITE_P(, TemplateTest, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<TemplateCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(, TemplateTest, testing::ValuesIn(kCases), support::CaseName());
 
 TEST(Template, ReplacesSymlinkAndLeavesItsTarget) {
   support::TempDir dir;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "cases.h"
 #include "process.h"
 #include "programs.h"
 #include "tempdir.h"
@@ -110,9 +111,6 @@ TEST_P(CheckTest, Behaves) {
   EXPECT_EQ(got.err, c.err);
 }
 
-INSTANTIATE_TEST_SUITE_P(, CheckTest, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<CheckCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(, CheckTest, testing::ValuesIn(kCases), support::CaseName());
 
 }  // namespace

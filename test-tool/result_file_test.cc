@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "cases.h"
 #include "programs.h"
 #include "tempdir.h"
 
@@ -80,9 +81,6 @@ TEST_P(ResultFileRead, Reads) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(, ResultFileRead, testing::ValuesIn(kReadCases),
-                         [](const testing::TestParamInfo<ReadCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(, ResultFileRead, testing::ValuesIn(kReadCases), support::CaseName());
 
 }  // namespace

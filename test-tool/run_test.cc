@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cases.h"
 #include "expect.h"
 #include "nodes.h"
 #include "process.h"
@@ -123,10 +124,7 @@ TEST_P(RunTest, Behaves) {
   EXPECT_EQ(left, expected_left);
 }
 
-INSTANTIATE_TEST_SUITE_P(, RunTest, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<RunCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(, RunTest, testing::ValuesIn(kCases), support::CaseName());
 
 TEST(Run, WaitsForItsChildOnly) {
   support::TempDir dir;
