@@ -207,7 +207,7 @@ TEST(Run, TestStartsAsIfStartedDirectly) {
   };
   for (const Caller& c : kCallers) {
     support::TempDir dir;
-    auto launch = [&](const std::string& program, const std::vector<std::string>& args) {
+    auto run_as_caller = [&](const std::string& program, const std::vector<std::string>& args) {
       support::Launch launch = support::launch_in(dir.path(), program, args);
       launch.in_child = [c] {
         sigset_t set;
@@ -221,11 +221,11 @@ TEST(Run, TestStartsAsIfStartedDirectly) {
     };
     const std::vector<std::string> show = {"/bin/grep", "-E", "^Sig(Blk|Ign)",
                                            "/proc/self/status"};
-    support::Outcome direct = launch(show[0], {show.begin() + 1, show.end()});
+    support::Outcome direct = run_as_caller(show[0], {show.begin() + 1, show.end()});
     ASSERT_EQ(direct.exit_code(), 0) << direct.err;
     std::vector<std::string> through = {"run", "r"};
     through.insert(through.end(), show.begin(), show.end());
-    support::Outcome got = launch(PLOM_TEST_BIN, through);
+    support::Outcome got = run_as_caller(PLOM_TEST_BIN, through);
     EXPECT_EQ(got.exit_code(), 0) << got.err;
     EXPECT_EQ(got.out, direct.out) << "caller ignores or blocks " << c.name;
     EXPECT_EQ(support::read_file(dir / "r"), recorded(0)) << c.name;
