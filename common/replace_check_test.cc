@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "cases.h"
 #include "nodes.h"
 #include "tempdir.h"
 
@@ -64,9 +65,6 @@ TEST_P(ReplaceCheck, Node) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(, ReplaceCheck, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<PathCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(, ReplaceCheck, testing::ValuesIn(kCases), support::CaseName());
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "cases.h"
 #include "expect.h"
 #include "nobody.h"
 #include "process.h"
@@ -137,9 +138,6 @@ TEST_P(FileError, AsGLib) {
   EXPECT_EQ(ours.left, glib.left);  // the earlier output kept, no temporary file
 }
 
-INSTANTIATE_TEST_SUITE_P(, FileError, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<ErrorCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(, FileError, testing::ValuesIn(kCases), support::CaseName());
 
 }  // namespace

@@ -114,8 +114,8 @@ TEST_P(NearlyFull, ExactOutputOrNone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, NearlyFull, testing::ValuesIn(kFileSystems),
-                         [](const testing::TestParamInfo<Case>& info) {
-                           return std::string(info.param.fs.name);
+                         [](const testing::TestParamInfo<Case>& tested) {
+                           return std::string(tested.param.fs.name);
                          });
 
 }  // namespace

@@ -15,8 +15,10 @@
 #include <thread>
 #include <vector>
 
+#include "cases.h"
 #include "loop_mount.h"
 #include "process.h"
+#include "programs.h"
 #include "tempdir.h"
 
 namespace {
@@ -59,10 +61,6 @@ void template_of(size_t size, const std::string& path, Write* w) {
   }
 }
 
-std::string recorded(int status) {
-  return "[test-result]\nexit-status=" + std::to_string(status) + "\n";
-}
-
 std::vector<Write> writes(const support::TempDir& outside) {
   std::vector<Write> all;
   for (size_t size : {size_t{4} << 10, size_t{3} << 20}) {
@@ -76,7 +74,7 @@ std::vector<Write> writes(const support::TempDir& outside) {
     all.push_back(w);
   }
   all.push_back({"plom-test run", "r\xff", {PLOM_TEST_BIN, "run", "r\xff", "sh", "-c", "exit 3"},
-                 recorded(0), recorded(768)});
+                 support::recorded(0), support::recorded(768)});
   return all;
 }
 
@@ -188,9 +186,6 @@ TEST_P(PowerCut, WhileWritingOldOrNew) {
   EXPECT_GT(cut_short, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(, PowerCut, testing::ValuesIn(kFileSystems),
-                         [](const testing::TestParamInfo<support::FileSystem>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(, PowerCut, testing::ValuesIn(kFileSystems), support::CaseName());
 
 }  // namespace

@@ -17,15 +17,15 @@
 #include <thread>
 #include <vector>
 
+#include "cases.h"
 #include "expand_model.h"
 #include "process.h"
+#include "programs.h"
 #include "tempdir.h"
 
 namespace {
 
-support::Outcome run_template(const support::TempDir& dir, const std::vector<std::string>& args) {
-  return support::run_in(dir.path(), PLOM_TEMPLATE_BIN, args);
-}
+using support::run_template;
 
 // Megabytes of lines with names every few dozen bytes, so that names
 // straddle every border between the pieces the program reads.
@@ -249,10 +249,7 @@ TEST_P(StreamSignal, Cleanup) {
   EXPECT_EQ(without_cores(dir.entries()), (std::vector<std::string>{"o", "t"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(, StreamSignal, testing::ValuesIn(kSignalCases),
-                         [](const testing::TestParamInfo<SignalCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(, StreamSignal, testing::ValuesIn(kSignalCases), support::CaseName());
 
 // The syncs, counted with strace: the data and the directory, whether the
 // output is new, replaces an empty file or a non-empty one. (GLib syncs

@@ -8,21 +8,20 @@
 #include <utility>
 #include <vector>
 
+#include "cases.h"
 #include "expect.h"
 #include "nodes.h"
 #include "process.h"
+#include "programs.h"
 #include "tempdir.h"
 
 namespace {
 
 using namespace std::string_literals;
 using support::Files;
+using support::run_template;
 
 const char kUsage[] = "Usage: plom-template [TEMPLATE] [OUTPUT] [NAME=VALUE] ...\n";
-
-support::Outcome run_template(const support::TempDir& dir, const std::vector<std::string>& args) {
-  return support::run_in(dir.path(), PLOM_TEMPLATE_BIN, args);
-}
 
 struct TemplateCase {
   const char* name;
@@ -85,10 +84,7 @@ TEST_P(TemplateTest, Behaves) {
   EXPECT_EQ(support::contents(dir), c.after);
 }
 
-INSTANTIATE_TEST_SUITE_P(, TemplateTest, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<TemplateCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(, TemplateTest, testing::ValuesIn(kCases), support::CaseName());
 
 TEST(Template, ReplacesSymlinkAndLeavesItsTarget) {
   support::TempDir dir;

@@ -9,16 +9,15 @@
 #include <utility>
 #include <vector>
 
+#include "cases.h"
 #include "process.h"
+#include "programs.h"
 #include "tempdir.h"
 
 namespace {
 
 using namespace std::string_literals;
-
-std::string recorded(int status) {
-  return "[test-result]\nexit-status=" + std::to_string(status) + "\n";
-}
+using support::recorded;
 
 // GLib's message for a line it cannot parse (it shows bad bytes as U+FFFD).
 std::string bad_line(const std::string& path, const std::string& shown) {
@@ -106,15 +105,12 @@ TEST_P(CheckTest, Behaves) {
   }
   std::vector<std::string> args = {"check"};
   args.insert(args.end(), c.args.begin(), c.args.end());
-  support::Outcome got = support::run_in(dir.path(), PLOM_TEST_BIN, args);
+  support::Outcome got = support::run_plom_test(dir, args);
   EXPECT_EQ(got.exit_code(), c.status);
   EXPECT_EQ(got.out, "");
   EXPECT_EQ(got.err, c.err);
 }
 
-INSTANTIATE_TEST_SUITE_P(, CheckTest, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<CheckCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(, CheckTest, testing::ValuesIn(kCases), support::CaseName());
 
 }  // namespace

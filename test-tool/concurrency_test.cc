@@ -5,13 +5,14 @@
 #include <vector>
 
 #include "process.h"
+#include "programs.h"
 #include "tempdir.h"
 
 namespace {
 
 TEST(Concurrency, CheckNeverSeesAPartialResultFile) {
   support::TempDir dir;
-  support::write_file(dir / "r", "[test-result]\nexit-status=0\n");
+  support::write_file(dir / "r", support::recorded(0));
   // Each writer records a failure and a pass, ten times over.
   const std::string loop =
       "i=0; while [ $i -lt 10 ]; do \"$0\" run r false && \"$0\" run r true || exit 1; "
@@ -23,7 +24,7 @@ TEST(Concurrency, CheckNeverSeesAPartialResultFile) {
   }
   int passed = 0, failed = 0;
   for (int i = 0; i < 300; i++) {
-    support::Outcome got = support::run_in(dir.path(), PLOM_TEST_BIN, {"check", "r"});
+    support::Outcome got = support::run_plom_test(dir, {"check", "r"});
     if (got.err == "Passed all 1 tests\n" && got.exit_code() == 0)
       passed++;
     else if (got.err == "Failed 1/1 tests\n" && got.exit_code() == 1)
@@ -41,9 +42,7 @@ TEST(Concurrency, CheckNeverSeesAPartialResultFile) {
   // Only the result file itself is left: no temporary file beside it.
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"r"});
   std::string last = support::read_file(dir / "r").value_or("");
-  EXPECT_TRUE(last == "[test-result]\nexit-status=0\n" ||
-              last == "[test-result]\nexit-status=256\n")
-      << last;
+  EXPECT_TRUE(last == support::recorded(0) || last == support::recorded(256)) << last;
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "cases.h"
+#include "programs.h"
 #include "tempdir.h"
 
 namespace {
@@ -16,8 +18,7 @@ TEST(ResultFile, WritesExactlyTwoLines) {
   for (int status : {0, 768, 15, -1, INT_MAX, INT_MIN}) {
     g_autoptr(GError) error = nullptr;
     ASSERT_TRUE(result_file_write(path.c_str(), status, &error));
-    EXPECT_EQ(support::read_file(path),
-              "[test-result]\nexit-status=" + std::to_string(status) + "\n");
+    EXPECT_EQ(support::read_file(path), support::recorded(status));
     g_autoptr(GKeyFile) results = result_file_load(path.c_str(), &error);
     ASSERT_NE(results, nullptr);
     EXPECT_EQ(result_file_read_status(results), status);
@@ -80,9 +81,6 @@ TEST_P(ResultFileRead, Reads) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(, ResultFileRead, testing::ValuesIn(kReadCases),
-                         [](const testing::TestParamInfo<ReadCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(, ResultFileRead, testing::ValuesIn(kReadCases), support::CaseName());
 
 }  // namespace

@@ -11,22 +11,22 @@
 #include <string>
 #include <vector>
 
+#include "cases.h"
 #include "expect.h"
 #include "nodes.h"
 #include "process.h"
+#include "programs.h"
 #include "recipes.h"
 #include "tempdir.h"
 
 namespace {
 
+using support::recorded;
+
 const char kUsage[] =
     "Usage:\n"
     "  plom run result-file command\n"
     "  plom check result-files...\n";
-
-std::string recorded(int status) {
-  return "[test-result]\nexit-status=" + std::to_string(status) + "\n";
-}
 
 // GLib's message for a program that cannot be started.
 std::string not_started(const std::string& program, const char* reason) {
@@ -124,19 +124,12 @@ TEST_P(RunTest, Behaves) {
   EXPECT_EQ(left, expected_left);
 }
 
-INSTANTIATE_TEST_SUITE_P(, RunTest, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<RunCase>& info) {
-                           return std::string(info.param.name);
-                         });
-
-support::Outcome run_in(const support::TempDir& dir, const std::vector<std::string>& args) {
-  return support::run_in(dir.path(), PLOM_TEST_BIN, args);
-}
+INSTANTIATE_TEST_SUITE_P(, RunTest, testing::ValuesIn(kCases), support::CaseName());
 
 TEST(Run, WaitsForItsChildOnly) {
   support::TempDir dir;
   gint64 start = g_get_monotonic_time();
-  support::Outcome got = run_in(dir, {"run", "r", "sh", "-c", "sleep 5 & exit 3"});
+  support::Outcome got = support::run_plom_test(dir, {"run", "r", "sh", "-c", "sleep 5 & exit 3"});
   EXPECT_LT(g_get_monotonic_time() - start, 4 * G_USEC_PER_SEC);
   EXPECT_EQ(got.exit_code(), 0);
   EXPECT_EQ(support::read_file(dir / "r"), recorded(768));
@@ -145,7 +138,7 @@ TEST(Run, WaitsForItsChildOnly) {
 TEST(Run, ResultPathIsADirectory) {
   support::TempDir dir;
   ASSERT_EQ(mkdir((dir / "d").c_str(), 0777), 0);
-  support::Outcome got = run_in(dir, {"run", "d", "true"});
+  support::Outcome got = support::run_plom_test(dir, {"run", "d", "true"});
   EXPECT_EQ(got.exit_code(), 1);
   EXPECT_TRUE(support::matches(
       "Failed to write results: Failed to rename file \xe2\x80\x9c" "d.XXXXXX\xe2\x80\x9d to "
@@ -160,7 +153,7 @@ TEST(Run, ReplacesSymlinkAndLeavesItsTarget) {
     support::TempDir dir;
     support::write_file(dir / "target", "kept");
     ASSERT_EQ(symlink(target, (dir / "r").c_str()), 0);
-    support::Outcome got = run_in(dir, {"run", "r", "false"});
+    support::Outcome got = support::run_plom_test(dir, {"run", "r", "false"});
     EXPECT_EQ(got.exit_code(), 0);
     struct stat st;
     ASSERT_EQ(lstat((dir / "r").c_str(), &st), 0);
@@ -173,7 +166,7 @@ TEST(Run, ReplacesSymlinkAndLeavesItsTarget) {
 TEST(Run, ResultPathWithNonAsciiBytes) {
   support::TempDir dir;
   const std::string name = "r-\xc3\xa9-\xff";
-  support::Outcome got = run_in(dir, {"run", name, "sh", "-c", "exit 2"});
+  support::Outcome got = support::run_plom_test(dir, {"run", name, "sh", "-c", "exit 2"});
   EXPECT_EQ(got.exit_code(), 0);
   EXPECT_EQ(got.err, "");
   EXPECT_EQ(support::read_file(dir / name), recorded(512));
@@ -214,7 +207,7 @@ TEST(Run, TestStartsAsIfStartedDirectly) {
   };
   for (const Caller& c : kCallers) {
     support::TempDir dir;
-    auto launch = [&](const std::string& program, const std::vector<std::string>& args) {
+    auto run_as_caller = [&](const std::string& program, const std::vector<std::string>& args) {
       support::Launch launch = support::launch_in(dir.path(), program, args);
       launch.in_child = [c] {
         sigset_t set;
@@ -228,11 +221,11 @@ TEST(Run, TestStartsAsIfStartedDirectly) {
     };
     const std::vector<std::string> show = {"/bin/grep", "-E", "^Sig(Blk|Ign)",
                                            "/proc/self/status"};
-    support::Outcome direct = launch(show[0], {show.begin() + 1, show.end()});
+    support::Outcome direct = run_as_caller(show[0], {show.begin() + 1, show.end()});
     ASSERT_EQ(direct.exit_code(), 0) << direct.err;
     std::vector<std::string> through = {"run", "r"};
     through.insert(through.end(), show.begin(), show.end());
-    support::Outcome got = launch(PLOM_TEST_BIN, through);
+    support::Outcome got = run_as_caller(PLOM_TEST_BIN, through);
     EXPECT_EQ(got.exit_code(), 0) << got.err;
     EXPECT_EQ(got.out, direct.out) << "caller ignores or blocks " << c.name;
     EXPECT_EQ(support::read_file(dir / "r"), recorded(0)) << c.name;
@@ -262,7 +255,7 @@ TEST(Run, NeverReplacesASpecialNode) {
     support::TempDir dir;
     if (!support::make_node(dir / "r", kind))
       continue;  // device nodes need root
-    support::Outcome got = run_in(dir, {"run", "r", "sh", "-c", "echo ran"});
+    support::Outcome got = support::run_plom_test(dir, {"run", "r", "sh", "-c", "echo ran"});
     const std::string words = support::node_words(kind);
     EXPECT_EQ(got.exit_code(), 1) << words;
     EXPECT_EQ(got.out, "ran\n");
