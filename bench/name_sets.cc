@@ -91,9 +91,9 @@ NameSet var_names(size_t bytes, size_t count, int digits) {
 NameSet diverse(size_t bytes) {
   Random random(12);
   const std::vector<std::string> names = {
-      "alpha",  "Bravo",  "charlie_x", "$DELTA", "%echo%",    "{{foxtrot}}", "golf",
-      "#hotel", "India",  "juliet.",   "KILO",   "<lima>",    "mike",        "[november]",
-      "oscar",  "Papa",   "quebec",    "romeo",  "~sierra",   "tango"};
+      "alpha",  "Bravo", "charlie_x", "$DELTA", "%echo%",  "{{foxtrot}}", "golf",
+      "#hotel", "India", "juliet.",   "KILO",   "<lima>",  "mike",        "[november]",
+      "oscar",  "Papa",  "quebec",    "romeo",  "~sierra", "tango"};
   return {lines(bytes, random, [&] { return names[random.below(names.size())]; }),
           with_values(names)};
 }
@@ -132,22 +132,33 @@ NameSet near_misses(size_t bytes) {
     snprintf(name, sizeof name, "@VAR%04d@", i);
     names.push_back(name);
   }
-  return {lines(bytes, random, [&] {
-                   std::string s;
-                   for (int k = 0; k < 4; k++) {
-                     char name[32];
-                     switch (random.below(4)) {
-                       case 0: snprintf(name, sizeof name, "@VAR%04d@", static_cast<int>(random.below(1000))); break;
-                       case 1: snprintf(name, sizeof name, "@VAR%04d@", 1000 + static_cast<int>(random.below(9000))); break;
-                       case 2: snprintf(name, sizeof name, "@VAR%03dx@", static_cast<int>(random.below(1000))); break;
-                       default: snprintf(name, sizeof name, "@VAR%04d", static_cast<int>(random.below(1000))); break;
-                     }
-                     s += name;
-                     s += ' ';
-                   }
-                   return s;
-                 }),
-          with_values(names)};
+  return {
+      lines(bytes, random,
+            [&] {
+              std::string s;
+              for (int k = 0; k < 4; k++) {
+                char name[32];
+                switch (random.below(4)) {
+                  case 0:
+                    snprintf(name, sizeof name, "@VAR%04d@", static_cast<int>(random.below(1000)));
+                    break;
+                  case 1:
+                    snprintf(name, sizeof name, "@VAR%04d@",
+                             1000 + static_cast<int>(random.below(9000)));
+                    break;
+                  case 2:
+                    snprintf(name, sizeof name, "@VAR%03dx@", static_cast<int>(random.below(1000)));
+                    break;
+                  default:
+                    snprintf(name, sizeof name, "@VAR%04d", static_cast<int>(random.below(1000)));
+                    break;
+                }
+                s += name;
+                s += ' ';
+              }
+              return s;
+            }),
+      with_values(names)};
 }
 
 // @a...a with 1,000 down to 1 letters, longest first, in lines holding one

@@ -28,10 +28,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc < 3) {
-    fputs("usage: write-name-set shape path [mebibytes]\n"
-          "       write-name-set --shapes (lists them; varN, sparse20, letters26,\n"
-          "       binary10000 and bytes254 are known too)\n",
-          stderr);
+    fputs(
+        "usage: write-name-set shape path [mebibytes]\n"
+        "       write-name-set --shapes (lists them; varN, sparse20, letters26,\n"
+        "       binary10000 and bytes254 are known too)\n",
+        stderr);
     return 1;
   }
   const double mebibytes = argc > 3 ? strtod(argv[3], nullptr) : 64;

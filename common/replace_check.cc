@@ -22,7 +22,7 @@ bool check_replaceable(const char* path, GError** error) {
   if (!kind)
     return true;
   g_autofree char* display = g_filename_display_name(path);
-  g_set_error(error, G_FILE_ERROR, G_FILE_ERROR_FAILED, "Refusing to replace \xe2\x80\x9c%s\xe2\x80\x9d: it is %s",
-              display, kind);
+  g_set_error(error, G_FILE_ERROR, G_FILE_ERROR_FAILED,
+              "Refusing to replace \xe2\x80\x9c%s\xe2\x80\x9d: it is %s", display, kind);
   return false;
 }

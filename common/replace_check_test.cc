@@ -29,7 +29,11 @@ auto node(Node kind) {
 
 const PathCase kCases[] = {
     {"Missing", [](const std::string&) { return true; }, nullptr},
-    {"RegularFile", [](const std::string& p) { support::write_file(p, "x"); return true; },
+    {"RegularFile",
+     [](const std::string& p) {
+       support::write_file(p, "x");
+       return true;
+     },
      nullptr},
     {"Directory", [](const std::string& p) { return mkdir(p.c_str(), 0777) == 0; }, nullptr},
     {"SymlinkToDevice", [](const std::string& p) { return symlink("/dev/null", p.c_str()) == 0; },

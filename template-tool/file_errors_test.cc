@@ -4,12 +4,12 @@
 // alike, and compares status, messages and what is left behind.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <string>
 #include <utility>
@@ -56,7 +56,10 @@ const ErrorCase kCases[] = {
     {"OutputIsDirectory", {{"t", "x"}, {"d/", ""}}, {}, {"t", "d"}},
     {"OutputNameTooLong", {{"t", "x"}}, {}, {"t", kLong}},
     {"TemporaryNameTooLong", {{"t", "x"}}, {}, {"t", kAlmostTooLong}},
-    {"UnwritableDirectory", {{"t", "x"}, {"d/", ""}}, {{"d", 0555}}, {"t", "d/o"},
+    {"UnwritableDirectory",
+     {{"t", "x"}, {"d/", ""}},
+     {{"d", 0555}},
+     {"t", "d/o"},
      Condition::kUnprivileged},
     {"FileSizeLimit", {{"t", kBig}, {"o", "old"}}, {}, {"t", "o"}, Condition::kSizeLimit},
     {"FullDisk", {{"t", kBig}, {"m/", ""}}, {}, {"t", "m/o"}, Condition::kFullDisk},
@@ -70,10 +73,8 @@ bool needs_root(Condition condition) {
 // Set up in the child, after it has moved into the case's directory.
 bool enter(Condition condition) {
   switch (condition) {
-    case Condition::kNone:
-      return true;
-    case Condition::kUnprivileged:
-      return support::become_nobody();
+    case Condition::kNone: return true;
+    case Condition::kUnprivileged: return support::become_nobody();
     case Condition::kFullDisk:
     case Condition::kReadOnly: {
       // A mount of our own, seen by this process only.

@@ -48,7 +48,8 @@ const std::string kTemplate = [] {
 
 const Expansion kExpansions[] = {
     {"NAME=", std::string(409600, 'x')},  // a fifth of the template
-    {"NAME=NAMExNAME", [] {               // twice the template
+    {"NAME=NAMExNAME",
+     [] {  // twice the template
        std::string text;
        for (int i = 0; i < 409600; i++)
          text += "NAMExNAMEx";
@@ -96,8 +97,8 @@ TEST_P(NearlyFull, ExactOutputOrNone) {
 
       const std::string output = support::read_file(mounted.path("o")).value_or("(none)");
       if (got.exit_code() == 0) {
-        EXPECT_TRUE(output == e.output) << where << ": " << output.size() << " bytes, not "
-                                        << e.output.size();
+        EXPECT_TRUE(output == e.output)
+            << where << ": " << output.size() << " bytes, not " << e.output.size();
       } else {
         EXPECT_EQ(got.exit_code(), 1) << where;
         EXPECT_EQ(got.err.rfind("Failed to write output o: Failed to ", 0), 0u) << got.err;

@@ -1,11 +1,11 @@
 #include "output_file.h"
 
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
 
 #include <glib/gstdio.h>
 
@@ -32,8 +32,8 @@ void remove_and_end(int signal_number) {
 // (SIGSEGV, SIGBUS, SIGABRT, ...) are left alone, and so is SIGXFSZ, which
 // main() ignores.
 const int kTerminating[] = {
-    SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2, SIGIO, SIGPROF,
-    SIGVTALRM, SIGXCPU,
+    SIGHUP,    SIGINT,  SIGQUIT, SIGPIPE, SIGALRM,   SIGTERM,
+    SIGUSR1,   SIGUSR2, SIGIO,   SIGPROF, SIGVTALRM, SIGXCPU,
 #ifdef SIGPWR
     SIGPWR,
 #endif
@@ -133,7 +133,8 @@ void OutputFile::write(const char* data, gsize size) {
     if (n < 0) {
       if (errno != EINTR)
         set_file_error(&error_, temp_,
-                       "Failed to write file \xe2\x80\x9c%s\xe2\x80\x9d: write() failed: %s", errno);
+                       "Failed to write file \xe2\x80\x9c%s\xe2\x80\x9d: write() failed: %s",
+                       errno);
       continue;
     }
     data += n;

@@ -23,15 +23,19 @@ TEST(TemplatePorting, ConfigStatus) {
       "all:\n\t@echo \"CC=$(CC) CCAS=$(CCAS) CFLAGS=$(CFLAGS) LIBS=$(LIBS).\"\n";
   support::write_file(dir / "Makefile.in",
                       "VPATH = @srcdir@\nCC = @CC@\nCCAS = @CCAS@\nCFLAGS = @CFLAGS@\n"
-                      "LIBS = @LIBS@\n# Gr\xc3\xbc\xc3\x9f" "e \xff\r\n@rules@\n" + tail);
+                      "LIBS = @LIBS@\n# Gr\xc3\xbc\xc3\x9f"
+                      "e \xff\r\n@rules@\n" +
+                          tail);
   support::write_file(dir / "rules.mk", "hello:\n\t@echo hello from rules\n\n");
   const std::string recipe = support::doc_recipe("config-status");
   support::Outcome got = run_script(dir, recipe);
   EXPECT_EQ(got.exit_code(), 0) << got.err;
   EXPECT_EQ(got.out + got.err, "");
   // The VPATH line is emptied, not deleted, as config.status does.
-  const std::string makefile = "\nCC = cc\nCCAS = cc\nCFLAGS = -g -O2\nLIBS = \n# Gr\xc3\xbc\xc3\x9f"
-                               "e \xff\r\nhello:\n\t@echo hello from rules\n\n" + tail;
+  const std::string makefile =
+      "\nCC = cc\nCCAS = cc\nCFLAGS = -g -O2\nLIBS = \n# Gr\xc3\xbc\xc3\x9f"
+      "e \xff\r\nhello:\n\t@echo hello from rules\n\n" +
+      tail;
   EXPECT_EQ(support::read_file(dir / "Makefile"), makefile);
   EXPECT_EQ(run_script(dir, "make -s all").out, "CC=cc CCAS=cc CFLAGS=-g -O2 LIBS=.\n");
   EXPECT_EQ(run_script(dir, "make -s hello").out, "hello from rules\n");
@@ -69,30 +73,36 @@ TEST(TemplatePorting, ConfigStatusValues) {
       "abs_top_builddir = @abs_top_builddir@\nprefix = @top_build_prefix@\n"
       "INSTALL = @INSTALL@\nMKDIR_P = @MKDIR_P@\nlower = @lower@ @mixed_Case@@lower@\n"
       "mail = bug@example.org @ @@ @not a name@\r\n@rules@\ndatarootdir = @datarootdir@\n";
-  support::lay_out(dir, {
-      {"src/", ""}, {"src/sub/", ""}, {"src/sub/deep/", ""},
-      {"src/configure.ac",
-       "AC_INIT([demo], [1.0])\nAC_CONFIG_SRCDIR([config.h.in])\nAC_CONFIG_HEADERS([config.h])\n"
-       "AC_PROG_INSTALL\nAC_PROG_MKDIR_P\nlower=low\nAC_SUBST([lower])\n"
-       "mixed_Case=\"it's \\$(x) & \\\\ \\\"q\\\"\"\nAC_SUBST([mixed_Case])\n"
-       "rules=$srcdir/rules.mk\nAC_SUBST_FILE([rules])\n"
-       "AC_DEFINE([HAVE_THING], [1], [A thing.])\n"
-       "AC_DEFINE_UNQUOTED([GREETING], [\"hello, $lower\"], [A greeting.])\n"
-       "AC_CONFIG_FILES([Makefile sub/Makefile sub/deep/Makefile:sub/deep/Makefile.tmpl])\n"
-       "AC_OUTPUT\n"},
-      {"src/install-sh", "#!/bin/sh\n"},
-      {"src/rules.mk", "hello:\n\t@echo hello\n"},
-      {"src/Makefile.in", makefile},
-      {"src/sub/Makefile.in", makefile},
-      {"src/sub/deep/Makefile.tmpl", makefile},
-      {"src/config.h.in",
-       "/* By hand. */\n#undef HAVE_THING\n#undef HAVE_THING_NOT\n#undef GREETING\n"
-       "  #  undef HAVE_THING\n#define HAVE_THING 0\n#undef HAVE_THING\n"},
-  });
+  support::lay_out(
+      dir,
+      {
+          {"src/", ""},
+          {"src/sub/", ""},
+          {"src/sub/deep/", ""},
+          {"src/configure.ac",
+           "AC_INIT([demo], "
+           "[1.0])\nAC_CONFIG_SRCDIR([config.h.in])\nAC_CONFIG_HEADERS([config.h])\n"
+           "AC_PROG_INSTALL\nAC_PROG_MKDIR_P\nlower=low\nAC_SUBST([lower])\n"
+           "mixed_Case=\"it's \\$(x) & \\\\ \\\"q\\\"\"\nAC_SUBST([mixed_Case])\n"
+           "rules=$srcdir/rules.mk\nAC_SUBST_FILE([rules])\n"
+           "AC_DEFINE([HAVE_THING], [1], [A thing.])\n"
+           "AC_DEFINE_UNQUOTED([GREETING], [\"hello, $lower\"], [A greeting.])\n"
+           "AC_CONFIG_FILES([Makefile sub/Makefile sub/deep/Makefile:sub/deep/Makefile.tmpl])\n"
+           "AC_OUTPUT\n"},
+          {"src/install-sh", "#!/bin/sh\n"},
+          {"src/rules.mk", "hello:\n\t@echo hello\n"},
+          {"src/Makefile.in", makefile},
+          {"src/sub/Makefile.in", makefile},
+          {"src/sub/deep/Makefile.tmpl", makefile},
+          {"src/config.h.in",
+           "/* By hand. */\n#undef HAVE_THING\n#undef HAVE_THING_NOT\n#undef GREETING\n"
+           "  #  undef HAVE_THING\n#define HAVE_THING 0\n#undef HAVE_THING\n"},
+      });
   ASSERT_EQ(chmod((dir / "src/install-sh").c_str(), 0755), 0);
-  support::Outcome got = run_script(
-      dir, "cd src && autoconf && cd .. && cp -R src intree && (cd intree && ./configure) &&"
-           "mkdir build && cd build && ../src/configure");
+  support::Outcome got =
+      run_script(dir,
+                 "cd src && autoconf && cd .. && cp -R src intree && (cd intree && ./configure) &&"
+                 "mkdir build && cd build && ../src/configure");
   ASSERT_EQ(got.exit_code(), 0) << got.out << got.err;
 
   const std::string script = support::source_text("examples/config-status-values.sh");
@@ -112,8 +122,8 @@ TEST(TemplatePorting, ConfigStatusValues) {
       const std::string made = support::read_file(path).value_or("");
       ASSERT_NE(made.find("low"), std::string::npos) << made;
       ASSERT_EQ(unlink(path.c_str()), 0);
-      got = run_script(dir, std::string("cd ") + build + " && file=" + f.file + " input=" +
-                                f.input + " srcdir=" + srcdir + "\n" + f.recipe);
+      got = run_script(dir, std::string("cd ") + build + " && file=" + f.file +
+                                " input=" + f.input + " srcdir=" + srcdir + "\n" + f.recipe);
       EXPECT_EQ(got.exit_code(), 0) << got.err;
       EXPECT_EQ(got.out + got.err, "");
       EXPECT_EQ(support::read_file(path), made);
@@ -123,17 +133,18 @@ TEST(TemplatePorting, ConfigStatusValues) {
   // A name that config.status leaves too is named; a header line that would
   // need = in its name fails the script.
   support::write_file(dir / "src/sub/Makefile.in", "x = @srcdir@ @no_such_name@\n");
-  got = run_script(dir, "cd build && file=sub/Makefile input=sub/Makefile.in srcdir=../src\n" +
-                            file_recipe);
+  got = run_script(
+      dir, "cd build && file=sub/Makefile input=sub/Makefile.in srcdir=../src\n" + file_recipe);
   EXPECT_EQ(got.exit_code(), 0);
   EXPECT_EQ(got.err, "config-status-values.sh: config.status leaves @no_such_name@ as it is too\n");
   EXPECT_EQ(support::read_file(dir / "build/sub/Makefile"), "x = ../../src/sub @no_such_name@\n");
   support::write_file(dir / "src/config.h.in", "#undef HAVE_THING\n#define GREETING a=b\n");
-  got = run_script(dir, "cd build && file=config.h input=config.h.in srcdir=../src\n" +
-                            header_recipe);
+  got = run_script(dir,
+                   "cd build && file=config.h input=config.h.in srcdir=../src\n" + header_recipe);
   EXPECT_EQ(got.exit_code(), 1);
-  EXPECT_EQ(got.err,
-            "config-status-values.sh: a line that holds = cannot be a name: #define GREETING a=b\n");
+  EXPECT_EQ(
+      got.err,
+      "config-status-values.sh: a line that holds = cannot be a name: #define GREETING a=b\n");
 }
 
 // What the guide says of names without delimiters and of a name that ends
@@ -164,13 +175,14 @@ TEST(TemplatePorting, ConfigureFile) {
                       "#define VERSION \"@PROJECT_VERSION@\"\n#define EXTRA \"@EXTRA_FLAGS@\"\n"
                       "#define SOURCES \"@SOURCES@\"\n#cmakedefine HAVE_STRNDUP\n");
   support::write_file(dir / "crlf.h.in",
-                      "// Gr\xc3\xbc\xc3\x9f" "e \xff\r\n#define VERSION \"@PROJECT_VERSION@\"\r\n"
+                      "// Gr\xc3\xbc\xc3\x9f"
+                      "e \xff\r\n#define VERSION \"@PROJECT_VERSION@\"\r\n"
                       "#define EXTRA \"@EXTRA_FLAGS@\"");
   support::write_file(
       dir / "CMakeLists.txt",
       "cmake_minimum_required(VERSION 3.20)\nproject(sample VERSION 2.5.1 LANGUAGES NONE)\n"
-          "set(SOURCES main.c util.c)\n" + support::doc_recipe("cmake-generate") +
-          support::doc_recipe("configure-file") +
+      "set(SOURCES main.c util.c)\n" +
+          support::doc_recipe("cmake-generate") + support::doc_recipe("configure-file") +
           "set(out ${CMAKE_CURRENT_BINARY_DIR})\n"
           "plom_expand(${CMAKE_CURRENT_SOURCE_DIR}/crlf.h.in ${out}/crlf.h\n"
           "  @PROJECT_VERSION@=${PROJECT_VERSION} @EXTRA_FLAGS@=${EXTRA_FLAGS})\n"
@@ -190,7 +202,8 @@ TEST(TemplatePorting, ConfigureFile) {
     EXPECT_EQ(support::read_file(dir / (build + "/config.h")), header) << option;
     EXPECT_EQ(support::read_file(dir / (build + "/config-cmake.h")), header) << option;
     EXPECT_EQ(support::read_file(dir / (build + "/crlf.h")),
-              "// Gr\xc3\xbc\xc3\x9f" "e \xff\r\n#define VERSION \"2.5.1\"\r\n#define EXTRA \"\"");
+              "// Gr\xc3\xbc\xc3\x9f"
+              "e \xff\r\n#define VERSION \"2.5.1\"\r\n#define EXTRA \"\"");
   }
 }
 
@@ -209,21 +222,23 @@ void expand_as_configure_file(const std::string& minimum, const PolicyCase& c) {
   support::write_file(dir / "t.in",
                       "v=@VERSION@\nl=@LIST@\nw=@WEIRD@\nn=@LINES@\nu=@UNSET@\n"
                       "${kept} @ @@ \xff\n@VERSION@\n");
-  support::write_file(
-      dir / "CMakeLists.txt",
-      "cmake_minimum_required(VERSION " + minimum + ")\nproject(sample NONE)\n" +
-          support::doc_recipe("cmake-generate") +
-          "set(LIST \"a;b;;c\")\n"
-          "set(WEIRD [=[it's \"q\" $HOME \\ [;] \\; $<0:z> ${x} @LIST@]=])\n"
-          "set(LINES \"one\\ntwo\\r\\n\")\n"
-          "set(out ${CMAKE_CURRENT_BINARY_DIR})\n"
-          "plom_expand(${CMAKE_CURRENT_SOURCE_DIR}/t.in ${out}/t " + c.args + ")\n"
-          "add_custom_target(generated ALL DEPENDS ${out}/t.new)\n"
-          "configure_file(t.in t.cf @ONLY)\n");
+  support::write_file(dir / "CMakeLists.txt",
+                      "cmake_minimum_required(VERSION " + minimum + ")\nproject(sample NONE)\n" +
+                          support::doc_recipe("cmake-generate") +
+                          "set(LIST \"a;b;;c\")\n"
+                          "set(WEIRD [=[it's \"q\" $HOME \\ [;] \\; $<0:z> ${x} @LIST@]=])\n"
+                          "set(LINES \"one\\ntwo\\r\\n\")\n"
+                          "set(out ${CMAKE_CURRENT_BINARY_DIR})\n"
+                          "plom_expand(${CMAKE_CURRENT_SOURCE_DIR}/t.in ${out}/t " +
+                          c.args +
+                          ")\n"
+                          "add_custom_target(generated ALL DEPENDS ${out}/t.new)\n"
+                          "configure_file(t.in t.cf @ONLY)\n");
   for (const char* version : {"1.7.15", "1.8.0"}) {
-    support::Outcome got = support::run_with_programs(
-        dir, PLOM_CMAKE, {"-Wno-dev", "-Wno-deprecated", "-S", ".", "-B", "build",
-                          std::string("-DVERSION=") + version});
+    support::Outcome got =
+        support::run_with_programs(dir, PLOM_CMAKE,
+                                   {"-Wno-dev", "-Wno-deprecated", "-S", ".", "-B", "build",
+                                    std::string("-DVERSION=") + version});
     if (!c.refused.empty()) {
       EXPECT_EQ(got.exit_code(), 1);
       EXPECT_NE(got.err.find("plom_expand: \"" + c.refused), std::string::npos) << got.err;

@@ -73,8 +73,11 @@ std::vector<Write> writes(const support::TempDir& outside) {
     template_of(size, template_path, &w);
     all.push_back(w);
   }
-  all.push_back({"plom-test run", "r\xff", {PLOM_TEST_BIN, "run", "r\xff", "sh", "-c", "exit 3"},
-                 support::recorded(0), support::recorded(768)});
+  all.push_back({"plom-test run",
+                 "r\xff",
+                 {PLOM_TEST_BIN, "run", "r\xff", "sh", "-c", "exit 3"},
+                 support::recorded(0),
+                 support::recorded(768)});
   return all;
 }
 
@@ -122,10 +125,11 @@ TEST_P(PowerCut, AfterExitNewFileWhole) {
       const std::optional<std::string> befores[] = {std::nullopt, "", w.old_content};
       for (const std::optional<std::string>& before : befores) {
         for (bool flush_log : {true, false}) {
-          const std::string where = w.what + (before ? before->empty() ? " over an empty file"
-                                                                         : " over an old one"
-                                                     : " as a new file") +
-                                    (flush_log ? ", journal written" : ", journal dropped");
+          const std::string where =
+              w.what +
+              (before ? before->empty() ? " over an empty file" : " over an old one"
+                      : " as a new file") +
+              (flush_log ? ", journal written" : ", journal dropped");
           lay(w, before);
           support::Outcome got =
               support::run_in(mounted_.point(), w.argv[0], {w.argv.begin() + 1, w.argv.end()});
@@ -156,7 +160,8 @@ TEST_P(PowerCut, AfterExitNewFileWhole) {
 TEST_P(PowerCut, WhileWritingOldOrNew) {
   support::TempDir outside;
   const std::string template_path = outside / "template";
-  Write w = {"plom-template", "out", {PLOM_TEMPLATE_BIN, template_path, "out", "NAME=value"}, "", ""};
+  Write w = {
+      "plom-template", "out", {PLOM_TEMPLATE_BIN, template_path, "out", "NAME=value"}, "", ""};
   template_of(size_t{8} << 20, template_path, &w);
   const std::optional<std::string> befores[] = {std::nullopt, "", w.old_content};
   int cut_short = 0;

@@ -2,12 +2,12 @@
 // in place, endless devices, signals, memory limits and syncing.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <algorithm>
 #include <chrono>
@@ -30,8 +30,8 @@ using support::run_template;
 // Megabytes of lines with names every few dozen bytes, so that names
 // straddle every border between the pieces the program reads.
 std::string big_template(size_t bytes) {
-  static const char* const kPieces[] = {"@A@", "@LONG_NAME_OF_MANY_BYTES@", "@B", "plain ",
-                                        "text\n", "\xff\xfe", "@", "@@A@"};
+  static const char* const kPieces[] = {
+      "@A@", "@LONG_NAME_OF_MANY_BYTES@", "@B", "plain ", "text\n", "\xff\xfe", "@", "@@A@"};
   std::mt19937 random(99);
   std::string text;
   while (text.size() < bytes)
@@ -83,7 +83,8 @@ TEST(Stream, LargeTemplateUnderAMemoryLimit) {
       fwrite(block.data(), line.size(), std::min<size_t>(65536, lines - written), f);
     ASSERT_EQ(fclose(f), 0);
   }
-  support::Launch launch = support::launch_in(dir.path(), PLOM_TEMPLATE_BIN, {"t", "o", "@X@=12345"});
+  support::Launch launch =
+      support::launch_in(dir.path(), PLOM_TEMPLATE_BIN, {"t", "o", "@X@=12345"});
   launch.in_child = [] {
     const struct rlimit limit = {96 << 20, 96 << 20};
     return setrlimit(RLIMIT_AS, &limit) == 0;
@@ -262,10 +263,9 @@ TEST(Stream, SyncsEveryOutput) {
     support::write_file(dir / "t", "A");
     if (before)
       support::write_file(dir / "o", before);
-    support::Launch launch = support::launch_in(
-        dir.path(), PLOM_STRACE,
-        {"-f", "-qq", "-e", "trace=fsync,fdatasync", "-o", "log", PLOM_TEMPLATE_BIN, "t", "o",
-         "A=1"});
+    support::Launch launch = support::launch_in(dir.path(), PLOM_STRACE,
+                                                {"-f", "-qq", "-e", "trace=fsync,fdatasync", "-o",
+                                                 "log", PLOM_TEMPLATE_BIN, "t", "o", "A=1"});
     launch.env = {"ASAN_OPTIONS=detect_leaks=0"};  // the leak check refuses to run traced
     support::Outcome got = support::run(launch);
     if (got.exit_code() != 0)

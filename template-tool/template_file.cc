@@ -1,9 +1,9 @@
 #include "template_file.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include "file_error.h"
 
@@ -22,9 +22,9 @@ bool TemplateFile::open(const char* path, GError** error) {
   }
   struct stat st;
   if (fstat(fd_, &st) < 0) {
-    set_file_error(error, path,
-                   "Failed to get attributes of file \xe2\x80\x9c%s\xe2\x80\x9d: fstat() failed: %s",
-                   errno);
+    set_file_error(
+        error, path,
+        "Failed to get attributes of file \xe2\x80\x9c%s\xe2\x80\x9d: fstat() failed: %s", errno);
     return false;
   }
   size_ = left_ = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<guint64>(st.st_size) : 0;
@@ -53,7 +53,7 @@ gssize TemplateFile::read(char* buffer, gsize size, GError** error) {
       continue;
     set_file_error(error, path_,
                    size_ > 0 ? "Failed to read from file \xe2\x80\x9c%s\xe2\x80\x9d: %s"
-                          : "Error reading file \xe2\x80\x9c%s\xe2\x80\x9d: %s",
+                             : "Error reading file \xe2\x80\x9c%s\xe2\x80\x9d: %s",
                    errno);
     return -1;
   }

@@ -35,37 +35,76 @@ struct TemplateCase {
 const TemplateCase kCases[] = {
     {"NoArguments", {}, {}, 1, kUsage, {}},
     {"OnlyTemplate", {{"t", "x"}}, {"t"}, 1, kUsage, {{"t", "x"}}},
-    {"CopiesWithoutArguments", {{"t", "a\r\nb\xff\xc3\xa9\n"}}, {"t", "o"}, 0, "",
+    {"CopiesWithoutArguments",
+     {{"t", "a\r\nb\xff\xc3\xa9\n"}},
+     {"t", "o"},
+     0,
+     "",
      {{"o", "a\r\nb\xff\xc3\xa9\n"}, {"t", "a\r\nb\xff\xc3\xa9\n"}}},
     {"StopsAtNul", {{"t", "ab\0cd"s}}, {"t", "o", "c=x"}, 0, "", {{"o", "ab"}, {"t", "ab\0cd"s}}},
-    {"Substitutes", {{"t", "Version %V% of %V%"}}, {"t", "o", "%V%=1.2"}, 0, "",
+    {"Substitutes",
+     {{"t", "Version %V% of %V%"}},
+     {"t", "o", "%V%=1.2"},
+     0,
+     "",
      {{"o", "Version 1.2 of 1.2"}, {"t", "Version %V% of %V%"}}},
-    {"EmptyNameAndNoEqualsIgnored", {{"t", "FOO a"}}, {"t", "o", "=x", "FOO", "a=1"}, 0, "",
+    {"EmptyNameAndNoEqualsIgnored",
+     {{"t", "FOO a"}},
+     {"t", "o", "=x", "FOO", "a=1"},
+     0,
+     "",
      {{"o", "FOO 1"}, {"t", "FOO a"}}},
-    {"BytesOfNamesAndValues", {{"t", "\xff@\xc3\xa9@\r\n"}}, {"t", "o", "@\xc3\xa9@=\xfe"}, 0, "",
+    {"BytesOfNamesAndValues",
+     {{"t", "\xff@\xc3\xa9@\r\n"}},
+     {"t", "o", "@\xc3\xa9@=\xfe"},
+     0,
+     "",
      {{"o", "\xff\xfe\r\n"}, {"t", "\xff@\xc3\xa9@\r\n"}}},
-    {"ReplacesExistingOutput", {{"o", "old"}, {"t", "new"}}, {"t", "o"}, 0, "",
+    {"ReplacesExistingOutput",
+     {{"o", "old"}, {"t", "new"}},
+     {"t", "o"},
+     0,
+     "",
      {{"o", "new"}, {"t", "new"}}},
     {"SameFileInAndOut", {{"t", "A-A"}}, {"t", "t", "A=1"}, 0, "", {{"t", "1-1"}}},
-    {"MissingTemplateKeepsOutput", {{"o", "old"}}, {"missing", "o"}, 1,
+    {"MissingTemplateKeepsOutput",
+     {{"o", "old"}},
+     {"missing", "o"},
+     1,
      "Failed to load template missing: Failed to open file \xe2\x80\x9cmissing\xe2\x80\x9d: "
      "No such file or directory\n",
      {{"o", "old"}}},
-    {"TemplatePathKeptByteForByte", {}, {"%s%n-\xff", "o"}, 1,
-     "Failed to load template %s%n-\xff: Failed to open file \xe2\x80\x9c%s%n-\xef\xbf\xbd\xe2\x80\x9d: "
+    {"TemplatePathKeptByteForByte",
+     {},
+     {"%s%n-\xff", "o"},
+     1,
+     "Failed to load template %s%n-\xff: Failed to open file "
+     "\xe2\x80\x9c%s%n-\xef\xbf\xbd\xe2\x80\x9d: "
      "No such file or directory\n",
      {}},
-    {"TemplateIsDirectory", {{"d/", ""}}, {"d", "o"}, 1,
-     "Failed to load template d: Error reading file \xe2\x80\x9c" "d\xe2\x80\x9d: "
+    {"TemplateIsDirectory",
+     {{"d/", ""}},
+     {"d", "o"},
+     1,
+     "Failed to load template d: Error reading file \xe2\x80\x9c"
+     "d\xe2\x80\x9d: "
      "Is a directory\n",
      {{"d/", ""}}},
-    {"OutputInMissingDirectory", {{"t", "x"}}, {"t", "missing/o"}, 1,
+    {"OutputInMissingDirectory",
+     {{"t", "x"}},
+     {"t", "missing/o"},
+     1,
      "Failed to write output missing/o: Failed to create file "
      "\xe2\x80\x9cmissing/o.XXXXXX\xe2\x80\x9d: No such file or directory\n",
      {{"t", "x"}}},
-    {"OutputIsDirectory", {{"d/", ""}, {"t", "x"}}, {"t", "d"}, 1,
-     "Failed to write output d: Failed to rename file \xe2\x80\x9c" "d.XXXXXX\xe2\x80\x9d to "
-     "\xe2\x80\x9c" "d\xe2\x80\x9d: g_rename() failed: Is a directory\n",
+    {"OutputIsDirectory",
+     {{"d/", ""}, {"t", "x"}},
+     {"t", "d"},
+     1,
+     "Failed to write output d: Failed to rename file \xe2\x80\x9c"
+     "d.XXXXXX\xe2\x80\x9d to "
+     "\xe2\x80\x9c"
+     "d\xe2\x80\x9d: g_rename() failed: Is a directory\n",
      {{"d/", ""}, {"t", "x"}}},
 };
 
@@ -126,8 +165,9 @@ TEST(Template, NeverReplacesASpecialNode) {
     support::Outcome got = run_template(dir, {"t", "o", "A=1"});
     const std::string words = support::node_words(kind);
     EXPECT_EQ(got.exit_code(), 1) << words;
-    EXPECT_EQ(got.err, "Failed to write output o: Refusing to replace \xe2\x80\x9co\xe2\x80\x9d: it is " +
-                           words + "\n");
+    EXPECT_EQ(got.err,
+              "Failed to write output o: Refusing to replace \xe2\x80\x9co\xe2\x80\x9d: it is " +
+                  words + "\n");
     EXPECT_TRUE(support::is_node(dir / "o", kind)) << words;
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"o", "t"}));
   }

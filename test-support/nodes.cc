@@ -24,10 +24,8 @@ static bool make_socket(const std::string& path) {
 
 bool make_node(const std::string& path, Node kind) {
   switch (kind) {
-    case Node::kFifo:
-      return mkfifo(path.c_str(), 0666) == 0;
-    case Node::kSocket:
-      return make_socket(path);
+    case Node::kFifo: return mkfifo(path.c_str(), 0666) == 0;
+    case Node::kSocket: return make_socket(path);
     case Node::kCharacterDevice:
       return geteuid() == 0 && mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
     case Node::kBlockDevice:
@@ -41,28 +39,20 @@ bool is_node(const std::string& path, Node kind) {
   if (lstat(path.c_str(), &st) != 0)
     return false;
   switch (kind) {
-    case Node::kFifo:
-      return S_ISFIFO(st.st_mode);
-    case Node::kSocket:
-      return S_ISSOCK(st.st_mode);
-    case Node::kCharacterDevice:
-      return S_ISCHR(st.st_mode);
-    case Node::kBlockDevice:
-      return S_ISBLK(st.st_mode);
+    case Node::kFifo: return S_ISFIFO(st.st_mode);
+    case Node::kSocket: return S_ISSOCK(st.st_mode);
+    case Node::kCharacterDevice: return S_ISCHR(st.st_mode);
+    case Node::kBlockDevice: return S_ISBLK(st.st_mode);
   }
   return false;
 }
 
 const char* node_words(Node kind) {
   switch (kind) {
-    case Node::kFifo:
-      return "a FIFO";
-    case Node::kSocket:
-      return "a socket";
-    case Node::kCharacterDevice:
-      return "a character device";
-    case Node::kBlockDevice:
-      return "a block device";
+    case Node::kFifo: return "a FIFO";
+    case Node::kSocket: return "a socket";
+    case Node::kCharacterDevice: return "a character device";
+    case Node::kBlockDevice: return "a block device";
   }
   return "";
 }

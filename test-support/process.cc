@@ -1,19 +1,17 @@
 #include "process.h"
 
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 
 #include <stdexcept>
 
 namespace support {
 
-int Outcome::exit_code() const {
-  return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-}
+int Outcome::exit_code() const { return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1; }
 
 static std::string slurp(FILE* f) {
   std::string text;

@@ -20,10 +20,10 @@ struct Outcome {
 struct Launch {
   std::vector<std::string> argv;  // argv[0] is a path, not looked up in PATH
   std::string cwd;
-  std::string stdin_text;          // what the program finds on its stdin
-  bool ignore_sigchld = false;     // start it with SIGCHLD ignored
+  std::string stdin_text;       // what the program finds on its stdin
+  bool ignore_sigchld = false;  // start it with SIGCHLD ignored
   int umask = 022;
-  std::vector<std::string> env;    // extra NAME=VALUE entries
+  std::vector<std::string> env;  // extra NAME=VALUE entries
   // Runs in the child just before the program starts (limits, credentials,
   // mounts); the child ends with status 125 when it returns false.
   std::function<bool()> in_child;

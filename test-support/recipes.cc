@@ -20,8 +20,8 @@ std::string source_text(const std::string& path) {
 namespace {
 
 // The lines after the marker line up to the line closing the block.
-std::string block_after(const std::string& text, const std::string& marker,
-                        const std::string& open, const std::string& close) {
+std::string block_after(const std::string& text, const std::string& marker, const std::string& open,
+                        const std::string& close) {
   size_t at = text.find(marker + "\n");
   if (at == std::string::npos)
     return "";
@@ -93,13 +93,9 @@ std::vector<std::string> doc_block_names(const std::string& kind) {
   return names;
 }
 
-std::string doc_recipe(const std::string& name) {
-  return doc_block("recipe", name);
-}
+std::string doc_recipe(const std::string& name) { return doc_block("recipe", name); }
 
-std::vector<std::string> doc_recipe_names() {
-  return doc_block_names("recipe");
-}
+std::vector<std::string> doc_recipe_names() { return doc_block_names("recipe"); }
 
 void run_transcript(const TempDir& dir, const std::string& transcript) {
   // Commands, each with the lines it prints.
@@ -155,9 +151,7 @@ Outcome run_script(const TempDir& dir, const std::string& script, int umask) {
   return run_with_programs(dir, "/bin/sh", {"-c", script}, umask);
 }
 
-bool has_python() {
-  return std::string(PLOM_PYTHON) != "";
-}
+bool has_python() { return std::string(PLOM_PYTHON) != ""; }
 
 Outcome junit_cases(const TempDir& dir, const std::string& file) {
   static const char kCases[] =

@@ -125,8 +125,9 @@ TEST(BuildSystem, CMakeProject) {
   EXPECT_NE(tested.out.find("- fail (Failed)"), std::string::npos) << tested.out;
   EXPECT_NE(tested.out.find("- crash (Failed)"), std::string::npos) << tested.out;
   // And the result files remain for one check over the suite.
-  support::Outcome checked = run_with_programs(
-      dir, PLOM_TEST_BIN, {"check", "build/pass.result", "build/fail.result", "build/crash.result"});
+  support::Outcome checked =
+      run_with_programs(dir, PLOM_TEST_BIN,
+                        {"check", "build/pass.result", "build/fail.result", "build/crash.result"});
   EXPECT_EQ(checked.err, "Failed 2/3 tests\n");
 
   if (!support::has_python())
@@ -174,8 +175,9 @@ TEST(BuildSystem, MesonProject) {
   EXPECT_NE(tested.out.find("unit "), std::string::npos) << tested.out;
   for (const char* line : {"Ok:                 1", "Fail:               2"})
     EXPECT_NE(tested.out.find(line), std::string::npos) << tested.out;
-  support::Outcome checked = run_with_programs(
-      dir, PLOM_TEST_BIN, {"check", "build/unit.result", "build/fail.result", "build/crash.result"});
+  support::Outcome checked =
+      run_with_programs(dir, PLOM_TEST_BIN,
+                        {"check", "build/unit.result", "build/fail.result", "build/crash.result"});
   EXPECT_EQ(checked.err, "Failed 2/3 tests\n");
 
   if (!support::has_python())

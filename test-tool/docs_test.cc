@@ -21,14 +21,35 @@ namespace fs = std::filesystem;
 // and porting_test.cc here, template-tool's recipes_test.cc and
 // porting_test.cc, install_test.sh ("uninstall") and package_install_test.sh
 // ("install", "uninstall").
-const std::vector<std::string> kTested = {
-    "install",        "uninstall",       "make-suite",        "list-failed",
-    "list-failed-by-text", "rerun-failed", "xargs",           "parallel",
-    "time-limit",     "log",             "junit",             "tap",
-    "cmake-generate", "ctest",           "ctest-junit",       "meson",
-    "in-place",       "only-when-changed", "no-names-left",   "from-a-pipe",
-    "automake-suite", "automake-reports", "list-skipped", "skips-pass",       "config-status",
-    "config-status-file", "config-status-header", "configure-file", "generated-script"};
+const std::vector<std::string> kTested = {"install",
+                                          "uninstall",
+                                          "make-suite",
+                                          "list-failed",
+                                          "list-failed-by-text",
+                                          "rerun-failed",
+                                          "xargs",
+                                          "parallel",
+                                          "time-limit",
+                                          "log",
+                                          "junit",
+                                          "tap",
+                                          "cmake-generate",
+                                          "ctest",
+                                          "ctest-junit",
+                                          "meson",
+                                          "in-place",
+                                          "only-when-changed",
+                                          "no-names-left",
+                                          "from-a-pipe",
+                                          "automake-suite",
+                                          "automake-reports",
+                                          "list-skipped",
+                                          "skips-pass",
+                                          "config-status",
+                                          "config-status-file",
+                                          "config-status-header",
+                                          "configure-file",
+                                          "generated-script"};
 
 // Each recipe is marked once, on whichever page, and each is tested.
 TEST(Docs, EveryRecipeIsTested) {
@@ -55,8 +76,7 @@ TEST(Docs, ManualPagesShowTheSameRecipes) {
     std::vector<std::string> names = support::man_recipe_names(page);
     EXPECT_GE(names.size(), 4u) << page;
     for (const std::string& name : names) {
-      EXPECT_EQ(support::man_recipe(page, name), support::doc_recipe(name))
-          << page << ": " << name;
+      EXPECT_EQ(support::man_recipe(page, name), support::doc_recipe(name)) << page << ": " << name;
     }
   }
 }
@@ -154,7 +174,8 @@ TEST(Docs, LinksResolve) {
       const std::string path = target.substr(0, hash);
       const fs::path file =
           path.empty() ? fs::path(page) : (fs::path(page).parent_path() / path).lexically_normal();
-      if (file.empty() || *file.begin() == ".." || !fs::exists(support::source_path(file.string()))) {
+      if (file.empty() || *file.begin() == ".." ||
+          !fs::exists(support::source_path(file.string()))) {
         ADD_FAILURE() << page << ": no file for " << target;
         continue;
       }

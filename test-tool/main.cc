@@ -1,5 +1,3 @@
 #include "cli.h"
 
-int main(int argc, char** argv) {
-  return dispatch(argc, argv);
-}
+int main(int argc, char** argv) { return dispatch(argc, argv); }

@@ -4,10 +4,11 @@
 #include <cstdio>
 
 void print_usage() {
-  fputs("Usage:\n"
-        "  plom run result-file command\n"
-        "  plom check result-files...\n",
-        stderr);
+  fputs(
+      "Usage:\n"
+      "  plom run result-file command\n"
+      "  plom check result-files...\n",
+      stderr);
 }
 
 void report(const char* format, ...) {

@@ -51,7 +51,8 @@ void lay_out_automake_suite(const support::TempDir& dir) {
   ASSERT_EQ(mkdir((dir / "t").c_str(), 0777), 0);
   support::write_file(dir / "t/env.sh",
                       "echo \"$GREETING $NAME srcdir=$srcdir LC_ALL=$LC_ALL\"\n"
-                      "echo 'Gr\xc3\xbc\xc3\x9f""e \xff to descriptor 9' >&9\n");
+                      "echo 'Gr\xc3\xbc\xc3\x9f"
+                      "e \xff to descriptor 9' >&9\n");
   support::write_file(dir / "t/skip.sh", "exit 77\n");
   support::write_file(dir / "t/fail.sh", "exit 1\n");
   support::write_file(dir / "t/known-bug.sh", "exit 1\n");
@@ -87,14 +88,22 @@ TEST(Porting, AutomakeSuite) {
                                       "SKIP: t/skip.sh", "SKIP: t/xskip.sh",
                                       "it's \"so\" t-env.sh srcdir=. LC_ALL=C", "perl: t/name.pl",
                                       "plain", "t/prog"}));
-  EXPECT_NE(got.err.find("Gr\xc3\xbc\xc3\x9f""e \xff to descriptor 9\n"), std::string::npos)
+  EXPECT_NE(got.err.find("Gr\xc3\xbc\xc3\x9f"
+                         "e \xff to descriptor 9\n"),
+            std::string::npos)
       << got.err;
   EXPECT_EQ(got.err.find("Bad file descriptor"), std::string::npos) << got.err;
   EXPECT_NE(got.err.find("Failed 5/10 tests\n"), std::string::npos) << got.err;
-  for (const auto& [test, status] :
-       {std::pair{"t/env", "0"}, {"t/skip", "19712"}, {"t/fail", "256"}, {"t/known-bug", "0"},
-        {"t/xpass", "256"}, {"t/xskip", "19712"}, {"t/hang", "31744"}, {"t/name", "0"},
-        {"t/prog", "0"}, {"plain", "0"}})
+  for (const auto& [test, status] : {std::pair{"t/env", "0"},
+                                     {"t/skip", "19712"},
+                                     {"t/fail", "256"},
+                                     {"t/known-bug", "0"},
+                                     {"t/xpass", "256"},
+                                     {"t/xskip", "19712"},
+                                     {"t/hang", "31744"},
+                                     {"t/name", "0"},
+                                     {"t/prog", "0"},
+                                     {"plain", "0"}})
     EXPECT_EQ(support::read_file(dir / (std::string(test) + ".result")),
               "[test-result]\nexit-status=" + std::string(status) + "\n")
         << test;
@@ -140,8 +149,7 @@ TEST(Porting, AutomakeTestThatCannotStart) {
   lay_out_automake_suite(dir);
   ASSERT_EQ(chmod((dir / "plain").c_str(), 0644), 0);
   support::write_file(dir / "Makefile",
-                      ported(support::doc_recipe("automake-suite"),
-                             {{"TESTS", "plain t/prog"}}));
+                      ported(support::doc_recipe("automake-suite"), {{"TESTS", "plain t/prog"}}));
   support::Outcome got = run_script(dir, "make -s -j2");
   EXPECT_EQ(got.exit_code(), 2);
   EXPECT_EQ(support::read_file(dir / "plain.result"), "[test-result]\nexit-status=32256\n");
@@ -181,8 +189,9 @@ TEST(Porting, AutomakeReportsShowSkips) {
             "t/env\nt/skip\tskipped: exit code 77\nt/fail\texit code 1\nt/known-bug\n"
             "t/xpass\texit code 1\nt/xskip\tskipped: exit code 77\nt/hang\texit code 124\n"
             "t/name\nt/prog\nplain\n");
-  EXPECT_NE(support::read_file(dir / "junit.xml").value_or("").find(
-                "<testsuite name=\"plom\" tests=\"10\" failures=\"3\" skipped=\"2\">\n"),
+  EXPECT_NE(support::read_file(dir / "junit.xml")
+                .value_or("")
+                .find("<testsuite name=\"plom\" tests=\"10\" failures=\"3\" skipped=\"2\">\n"),
             std::string::npos);
 
   EXPECT_EQ(support::read_file(dir / "results.tap"),

@@ -2,9 +2,9 @@
 // would run them: each test takes the recipe's text from the README.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <chrono>
 #include <string>
@@ -237,8 +237,9 @@ TEST(Recipe, JUnitNamesEachFailure) {
   support::Outcome parsed = support::junit_cases(dir, "junit.xml");
   EXPECT_EQ(parsed.err, "");
   EXPECT_EQ(parsed.out, cases);
-  EXPECT_NE(support::read_file(dir / "junit.xml").value_or("").find(
-                "<testsuite name=\"plom\" tests=\"11\" failures=\"8\">\n"),
+  EXPECT_NE(support::read_file(dir / "junit.xml")
+                .value_or("")
+                .find("<testsuite name=\"plom\" tests=\"11\" failures=\"8\">\n"),
             std::string::npos);
 }
 
@@ -278,11 +279,13 @@ TEST(Recipe, SkipsShownAsSkippedWhenAsked) {
     std::string want = plain.out;
     const bool xml = std::string(script) == "results-to-junit.sh";
     for (const auto& [from, to] :
-         xml ? std::vector<std::pair<std::string, std::string>>{
-                   {"failures=\"8\">", "failures=\"7\" skipped=\"1\">"},
-                   {"\"t/skips\"><failure ", "\"t/skips\"><skipped "}}
+         xml ? std::vector<std::pair<std::string, std::string>>{{"failures=\"8\">",
+                                                                 "failures=\"7\" skipped=\"1\">"},
+                                                                {"\"t/skips\"><failure ",
+                                                                 "\"t/skips\"><skipped "}}
              : std::vector<std::pair<std::string, std::string>>{
-                   {"not ok 9 - t/skips\n# exit code 77\n", "ok 9 - t/skips # SKIP exit code 77\n"}}) {
+                   {"not ok 9 - t/skips\n# exit code 77\n",
+                    "ok 9 - t/skips # SKIP exit code 77\n"}}) {
       ASSERT_NE(want.find(from), std::string::npos) << script << want;
       want.replace(want.find(from), from.size(), to);
     }
@@ -349,8 +352,9 @@ TEST(Recipe, ParallelBringsEveryResultBack) {
   support::TempDir dir;
   ASSERT_EQ(mkdir((dir / "t").c_str(), 0777), 0);
   for (int i = 0; i < 6; i++)
-    support::write_file(dir / ("t/test" + std::to_string(i) + ".sh"),
-                        i == 4 ? "exit 1\n" : i == 2 ? "sleep 30\n" : "exit 0\n");
+    support::write_file(dir / ("t/test" + std::to_string(i) + ".sh"), i == 4   ? "exit 1\n"
+                                                                      : i == 2 ? "sleep 30\n"
+                                                                               : "exit 0\n");
   support::write_file(dir / "t/test4.result", "[test-result]\nexit-status=0\n");  // stale
   std::string script = support::doc_recipe("parallel");
   const std::string hosts = "--sshlogin host1,host2 --workdir plom-$(uname -n)-$$-{#}";

@@ -1,7 +1,7 @@
 // Fuzzing of the result-file reader: load and read the status of any bytes.
+#include <unistd.h>
 #include <cstdint>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "result_file.h"
 

@@ -55,8 +55,8 @@ int run(int argc, char** argv) {
   g_autoptr(GError) error = nullptr;
   // No shell: the words reach the program as they stand. The child gets the
   // null device as stdin, our stdout and stderr, and no other descriptors.
-  g_spawn_sync(nullptr, command, nullptr, G_SPAWN_SEARCH_PATH, setup, &ignored, nullptr,
-               nullptr, &wait_status, &error);
+  g_spawn_sync(nullptr, command, nullptr, G_SPAWN_SEARCH_PATH, setup, &ignored, nullptr, nullptr,
+               &wait_status, &error);
   if (error) {
     report("Failed to run command: %s\n", error->message);
     return 1;

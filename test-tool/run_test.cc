@@ -1,9 +1,9 @@
 // plom-test run, end to end through the built program.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <glib.h>
 
@@ -41,8 +41,8 @@ struct RunCase {
   std::vector<std::string> args;
   int status;
   std::string out;
-  std::string err;                    // XXXXXX matches a temporary name
-  std::optional<std::string> result;  // content of "r" afterwards, or absent
+  std::string err;                                    // XXXXXX matches a temporary name
+  std::optional<std::string> result;                  // content of "r" afterwards, or absent
   std::optional<std::string> earlier = std::nullopt;  // "r" before the run
   std::string stdin_text = "";
   bool ignore_sigchld = false;
@@ -61,41 +61,103 @@ const RunCase kCases[] = {
     {"FailsWithCodeThree", {"run", "r", "sh", "-c", "exit 3"}, 0, "", "", recorded(768)},
     {"KilledBySignal", {"run", "r", "sh", "-c", "kill -TERM $$"}, 0, "", "", recorded(15)},
     {"ReplacesEarlierResult", {"run", "r", "false"}, 0, "", "", recorded(256), recorded(0)},
-    {"HelpIsATestCommand", {"run", "r", "--help"}, 1, "", not_started("--help", kNoEntry),
+    {"HelpIsATestCommand",
+     {"run", "r", "--help"},
+     1,
+     "",
+     not_started("--help", kNoEntry),
      std::nullopt},
-    {"StartFailureKeepsEarlierResult", {"run", "r", "no-such-plom-program"}, 1, "",
-     not_started("no-such-plom-program", kNoEntry), recorded(0), recorded(0)},
-    {"NotExecutable", {"run", "r", "/etc/passwd"}, 1, "",
-     not_started("/etc/passwd", "Permission denied"), std::nullopt},
-    {"InvalidUtf8ProgramName", {"run", "r", "no-such-\xff\xc3\xa9-program"}, 1, "",
-     not_started("no-such-\xff\xc3\xa9-program", kNoEntry), std::nullopt},
-    {"WriteFailureAfterTheTestRan", {"run", "missing/r", "sh", "-c", "echo ran"}, 1, "ran\n",
+    {"StartFailureKeepsEarlierResult",
+     {"run", "r", "no-such-plom-program"},
+     1,
+     "",
+     not_started("no-such-plom-program", kNoEntry),
+     recorded(0),
+     recorded(0)},
+    {"NotExecutable",
+     {"run", "r", "/etc/passwd"},
+     1,
+     "",
+     not_started("/etc/passwd", "Permission denied"),
+     std::nullopt},
+    {"InvalidUtf8ProgramName",
+     {"run", "r", "no-such-\xff\xc3\xa9-program"},
+     1,
+     "",
+     not_started("no-such-\xff\xc3\xa9-program", kNoEntry),
+     std::nullopt},
+    {"WriteFailureAfterTheTestRan",
+     {"run", "missing/r", "sh", "-c", "echo ran"},
+     1,
+     "ran\n",
      "Failed to write results: Failed to create file "
      "\xe2\x80\x9cmissing/r.XXXXXX\xe2\x80\x9d: No such file or directory\n",
      std::nullopt},
-    {"FormatDirectivesInFailedPath", {"run", "no-%s%n-\xff/r", "true"}, 1, "",
+    {"FormatDirectivesInFailedPath",
+     {"run", "no-%s%n-\xff/r", "true"},
+     1,
+     "",
      "Failed to write results: Failed to create file "
      "\xe2\x80\x9cno-%s%n-\xef\xbf\xbd/r.XXXXXX\xe2\x80\x9d: No such file or directory\n",
      std::nullopt},
-    {"TestClosesItsOutput", {"run", "r", "sh", "-c", "exec >&- 2>&-; exit 4"}, 0, "", "",
+    {"TestClosesItsOutput",
+     {"run", "r", "sh", "-c", "exec >&- 2>&-; exit 4"},
+     0,
+     "",
+     "",
      recorded(1024)},
-    {"TestKillsItselfWithCore", {"run", "r", "sh", "-c", "ulimit -c 0; kill -SEGV $$"}, 0, "", "",
+    {"TestKillsItselfWithCore",
+     {"run", "r", "sh", "-c", "ulimit -c 0; kill -SEGV $$"},
+     0,
+     "",
+     "",
      recorded(11)},
     {"WordsReachTheProgramUnchanged",
-     {"run", "r", "sh", "-c", "printf '<%s>' \"$@\"", "sh", "a b", "\"q\"", "'s'", "$HOME", "*",
-      "", "-x", "\xff\xfe"},
-     0, "<a b><\"q\"><'s'><$HOME><*><><-x><\xff\xfe>", "", recorded(0)},
-    {"OutputGoesStraightThrough", {"run", "r", "sh", "-c", "echo out; echo err >&2; exit 1"}, 0,
-     "out\n", "err\n", recorded(256)},
-    {"StdinIsAtEndOfFile", {"run", "r", "sh", "-c", "cat; echo end"}, 0, "end\n", "",
-     recorded(0), std::nullopt, "data the test must not see\n"},
+     {"run", "r", "sh", "-c", "printf '<%s>' \"$@\"", "sh", "a b", "\"q\"", "'s'", "$HOME", "*", "",
+      "-x", "\xff\xfe"},
+     0,
+     "<a b><\"q\"><'s'><$HOME><*><><-x><\xff\xfe>",
+     "",
+     recorded(0)},
+    {"OutputGoesStraightThrough",
+     {"run", "r", "sh", "-c", "echo out; echo err >&2; exit 1"},
+     0,
+     "out\n",
+     "err\n",
+     recorded(256)},
+    {"StdinIsAtEndOfFile",
+     {"run", "r", "sh", "-c", "cat; echo end"},
+     0,
+     "end\n",
+     "",
+     recorded(0),
+     std::nullopt,
+     "data the test must not see\n"},
     // Descriptor 3 is the directory the shell reads to list them.
-    {"OnlyStandardDescriptorsInherited", {"run", "r", "sh", "-c", "cd /proc/$$/fd && echo *"}, 0,
-     "0 1 2 3\n", "", recorded(0)},
-    {"IgnoredSigchldStillRecordsFailure", {"run", "r", "false"}, 0, "", "", recorded(256),
-     std::nullopt, "", true},
-    {"IgnoredSigchldStillRecordsSignal", {"run", "r", "sh", "-c", "kill -KILL $$"}, 0, "", "",
-     recorded(9), std::nullopt, "", true},
+    {"OnlyStandardDescriptorsInherited",
+     {"run", "r", "sh", "-c", "cd /proc/$$/fd && echo *"},
+     0,
+     "0 1 2 3\n",
+     "",
+     recorded(0)},
+    {"IgnoredSigchldStillRecordsFailure",
+     {"run", "r", "false"},
+     0,
+     "",
+     "",
+     recorded(256),
+     std::nullopt,
+     "",
+     true},
+    {"IgnoredSigchldStillRecordsSignal",
+     {"run", "r", "sh", "-c", "kill -KILL $$"},
+     0,
+     "",
+     "",
+     recorded(9),
+     std::nullopt,
+     "",
+     true},
 };
 
 void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
@@ -140,10 +202,12 @@ TEST(Run, ResultPathIsADirectory) {
   ASSERT_EQ(mkdir((dir / "d").c_str(), 0777), 0);
   support::Outcome got = support::run_plom_test(dir, {"run", "d", "true"});
   EXPECT_EQ(got.exit_code(), 1);
-  EXPECT_TRUE(support::matches(
-      "Failed to write results: Failed to rename file \xe2\x80\x9c" "d.XXXXXX\xe2\x80\x9d to "
-      "\xe2\x80\x9c" "d\xe2\x80\x9d: g_rename() failed: Is a directory\n",
-      got.err))
+  EXPECT_TRUE(
+      support::matches("Failed to write results: Failed to rename file \xe2\x80\x9c"
+                       "d.XXXXXX\xe2\x80\x9d to "
+                       "\xe2\x80\x9c"
+                       "d\xe2\x80\x9d: g_rename() failed: Is a directory\n",
+                       got.err))
       << got.err;
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"d"});
 }
@@ -180,10 +244,11 @@ TEST(Run, FileSizeLimit) {
   // The messages go through a pipe, which the limit does not apply to.
   support::Outcome got = support::run_script(
       dir, "(ulimit -f 0; plom-test run r true; echo \"status $?\") 2>&1 | cat >&2");
-  EXPECT_TRUE(support::matches("Failed to write results: Failed to write file \xe2\x80\x9c"
-                               "r.XXXXXX\xe2\x80\x9d: write() failed: File too large\n"
-                               "status 1\n",
-                               got.err))
+  EXPECT_TRUE(
+      support::matches("Failed to write results: Failed to write file \xe2\x80\x9c"
+                       "r.XXXXXX\xe2\x80\x9d: write() failed: File too large\n"
+                       "status 1\n",
+                       got.err))
       << got.err;
   EXPECT_EQ(support::read_file(dir / "r"), recorded(0));
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"r"});
@@ -200,10 +265,17 @@ TEST(Run, TestStartsAsIfStartedDirectly) {
     int blocked;
   };
   const Caller kCallers[] = {
-      {"nothing", 0, 0},     {"HUP", SIGHUP, 0},   {"INT", SIGINT, 0},
-      {"PIPE", SIGPIPE, 0},  {"TERM", SIGTERM, 0}, {"CHLD", SIGCHLD, 0},
-      {"QUIT", SIGQUIT, 0},  {"USR1", SIGUSR1, 0}, {"XFSZ", SIGXFSZ, 0},
-      {"blocked USR2", 0, SIGUSR2}, {"HUP, blocked TERM", SIGHUP, SIGTERM},
+      {"nothing", 0, 0},
+      {"HUP", SIGHUP, 0},
+      {"INT", SIGINT, 0},
+      {"PIPE", SIGPIPE, 0},
+      {"TERM", SIGTERM, 0},
+      {"CHLD", SIGCHLD, 0},
+      {"QUIT", SIGQUIT, 0},
+      {"USR1", SIGUSR1, 0},
+      {"XFSZ", SIGXFSZ, 0},
+      {"blocked USR2", 0, SIGUSR2},
+      {"HUP, blocked TERM", SIGHUP, SIGTERM},
   };
   for (const Caller& c : kCallers) {
     support::TempDir dir;
@@ -219,8 +291,7 @@ TEST(Run, TestStartsAsIfStartedDirectly) {
       };
       return support::run(launch);
     };
-    const std::vector<std::string> show = {"/bin/grep", "-E", "^Sig(Blk|Ign)",
-                                           "/proc/self/status"};
+    const std::vector<std::string> show = {"/bin/grep", "-E", "^Sig(Blk|Ign)", "/proc/self/status"};
     support::Outcome direct = run_as_caller(show[0], {show.begin() + 1, show.end()});
     ASSERT_EQ(direct.exit_code(), 0) << direct.err;
     std::vector<std::string> through = {"run", "r"};
@@ -259,8 +330,9 @@ TEST(Run, NeverReplacesASpecialNode) {
     const std::string words = support::node_words(kind);
     EXPECT_EQ(got.exit_code(), 1) << words;
     EXPECT_EQ(got.out, "ran\n");
-    EXPECT_EQ(got.err, "Failed to write results: Refusing to replace \xe2\x80\x9cr\xe2\x80\x9d: it is " +
-                           words + "\n");
+    EXPECT_EQ(got.err,
+              "Failed to write results: Refusing to replace \xe2\x80\x9cr\xe2\x80\x9d: it is " +
+                  words + "\n");
     EXPECT_TRUE(support::is_node(dir / "r", kind)) << words;
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"r"});
   }

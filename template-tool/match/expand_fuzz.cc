@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   std::string_view input(reinterpret_cast<const char*>(data), size);
   const size_t count = static_cast<unsigned char>(input[0]) % 32;
-  const Expander::Way way =
-      input[0] & 0x80 ? Expander::Way::kBackwards : Expander::Way::kEither;
+  const Expander::Way way = input[0] & 0x80 ? Expander::Way::kBackwards : Expander::Way::kEither;
   const bool many = input[0] & 0x40;
   input.remove_prefix(1);
   std::vector<std::string> owned;
@@ -55,8 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::string output = expand_in_pieces(
       input, owned,
-      [&next, largest_piece] { return 1 + next(static_cast<uint32_t>(largest_piece)); },
-      capacity, way);
+      [&next, largest_piece] { return 1 + next(static_cast<uint32_t>(largest_piece)); }, capacity,
+      way);
 
   std::vector<std::string_view> arguments(owned.begin(), owned.end());
   if (expand_model(input, arguments) != output)

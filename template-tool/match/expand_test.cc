@@ -59,7 +59,8 @@ std::string expanded(std::string_view text, const std::vector<std::string_view>&
 }
 
 std::string expanded(std::string_view text, const std::vector<std::string_view>& arguments) {
-  return expanded(text, arguments, [] { return size_t{1} << 20; }, 1 << 16);
+  return expanded(
+      text, arguments, [] { return size_t{1} << 20; }, 1 << 16);
 }
 
 void PrintTo(const ExpandCase& c, std::ostream* os) { *os << c.name; }
@@ -72,7 +73,9 @@ TEST_P(ExpandTest, GivesOutput) {
   EXPECT_EQ(expanded(c.text, c.arguments), c.output) << "whole";
   for (size_t piece : {1, 2, 3}) {
     for (size_t capacity : {1, 4}) {
-      EXPECT_EQ(expanded(c.text, c.arguments, [piece] { return piece; }, capacity), c.output)
+      EXPECT_EQ(expanded(
+                    c.text, c.arguments, [piece] { return piece; }, capacity),
+                c.output)
           << "pieces of " << piece << ", sink of " << capacity;
     }
   }
@@ -175,8 +178,8 @@ TEST(Expand, LongTextsAgreeWithPlainMethod) {
     auto next_piece = [&] { return pick(1, largest_piece); };
     const size_t capacity = pick(1, 300);
     ASSERT_EQ(expanded(text, arguments, next_piece, capacity), expand_model(text, arguments))
-        << "round " << round << " arguments " << testing::PrintToString(owned)
-        << " pieces up to " << largest_piece << ", sink of " << capacity;
+        << "round " << round << " arguments " << testing::PrintToString(owned) << " pieces up to "
+        << largest_piece << ", sink of " << capacity;
   }
 }
 
@@ -206,7 +209,9 @@ TEST(Expand, ManyNamesAgreeWithPlainMethod) {
       switch ((round + i % 3) % 5) {
         case 0: names.push_back("@" + letters("ABCDEFGHIJ_0123", 1, 12) + "@"); break;
         case 1: names.push_back(letters("abc", 1, 8)); break;
-        case 2: names.push_back(std::string(pick(1, 60), "ab"[round % 2]) + letters("ab", 0, 2)); break;
+        case 2:
+          names.push_back(std::string(pick(1, 60), "ab"[round % 2]) + letters("ab", 0, 2));
+          break;
         case 3: names.push_back(pick(0, 1) ? letters("ab", 1, 6) : letters("ab", 500, 3000)); break;
         default: names.push_back(letters("\x80\xc3\xa9\xff@", 1, 7)); break;
       }
@@ -324,7 +329,8 @@ TEST(Expand, TurningBackwardsAndForwardsAgain) {
 TEST(Expand, ValueLargerThanTheSink) {
   const std::string value(1000, 'v');
   const std::string argument = "@=" + value;
-  EXPECT_EQ(expanded("a@b@", {argument}, [] { return size_t{3}; }, 16),
+  EXPECT_EQ(expanded(
+                "a@b@", {argument}, [] { return size_t{3}; }, 16),
             "a" + value + "b" + value);
 }
 

@@ -41,8 +41,7 @@ constexpr Identity kIdentity;
 
 }  // namespace
 
-Expander::Expander(const char* const* arguments, size_t count, Way way)
-    : names_(arguments, count) {
+Expander::Expander(const char* const* arguments, size_t count, Way way) : names_(arguments, count) {
   first_bytes_.add('\0');
   for (int byte = 1; byte < 256; byte++) {
     if (names_.starts_with(static_cast<unsigned char>(byte)))
@@ -267,8 +266,10 @@ const char* Expander::settle_forwards(Scan scan, const Range& range, Sink& sink)
 // Returns where whole blocks run out, for the second loop to go on from, or
 // with stopped set where forwards stops.
 template <typename Scan>
-__attribute__((always_inline)) inline const char* Expander::copy_blocks(
-    Scan scan, const Range& range, Steps& steps, int& misses, bool& stopped, Sink& sink) {
+__attribute__((always_inline)) inline const char* Expander::copy_blocks(Scan scan,
+                                                                        const Range& range,
+                                                                        Steps& steps, int& misses,
+                                                                        bool& stopped, Sink& sink) {
   const char* const begin = range.begin;
   const char* const until = range.until;
   const char* const settled_end = range.settled_end(longest_);
@@ -384,7 +385,8 @@ const char* Expander::settle_backwards(const Range& range, Sink& sink) {
 // slack), so that nothing depends on which bytes are replaced. Larger
 // values go through put().
 const char* Expander::expand_bytes(const char* begin, const char* until, Sink& sink) {
-  const char* nul = static_cast<const char*>(memchr(begin, '\0', static_cast<size_t>(until - begin)));
+  const char* nul =
+      static_cast<const char*>(memchr(begin, '\0', static_cast<size_t>(until - begin)));
   const char* const stop = nul ? nul : until;
   const char* p = begin;
   char* out = sink.cursor();

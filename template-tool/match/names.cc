@@ -41,8 +41,8 @@ NameList::NameList(const char* const* arguments, size_t count) {
   // among them: a name listed after one that begins it can never match.
   std::sort(candidates, candidates + usable, less);
   g_autofree bool* kept = g_new0(bool, count > 0 ? count : 1);
-  g_autofree size_t* stack = g_new(size_t, usable > 0 ? usable : 1);      // into candidates
-  g_autofree size_t* earliest = g_new(size_t, usable > 0 ? usable : 1);   // argument
+  g_autofree size_t* stack = g_new(size_t, usable > 0 ? usable : 1);     // into candidates
+  g_autofree size_t* earliest = g_new(size_t, usable > 0 ? usable : 1);  // argument
   size_t depth = 0;
   for (size_t i = 0; i < usable; i++) {
     while (depth > 0 && !is_prefix(candidates[stack[depth - 1]], candidates[i]))

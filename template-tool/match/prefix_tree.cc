@@ -59,7 +59,8 @@ void PrefixTree::build(const NameList& names) {
     size_t shared = 0;
     if (i > 0) {
       const Name& before = names[order[i - 1]];
-      while (shared < before.size && shared < name.size && before.bytes[shared] == name.bytes[shared])
+      while (shared < before.size && shared < name.size &&
+             before.bytes[shared] == name.bytes[shared])
         shared++;
     }
     uint32_t popped = 0;
@@ -213,7 +214,8 @@ void PrefixTree::build(const NameList& names) {
           continue;
         const uint32_t c = leaving[w];
         side[built[w].depth - from - 1] = {
-            built[c].name, static_cast<unsigned char>(names[built[c].spelt_by].bytes[built[w].depth])};
+            built[c].name,
+            static_cast<unsigned char>(names[built[c].spelt_by].bytes[built[w].depth])};
       }
       edge.side = side;
     }

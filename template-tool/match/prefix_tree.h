@@ -26,7 +26,7 @@ class PrefixTree {
   // are looked up at once: where the tree has them, or nowhere. For names of
   // one size up to eight bytes that one look-up is all.
   __attribute__((always_inline)) const Name* match(const char* p, const char* end,
-                                                  size_t& work) const {
+                                                   size_t& work) const {
     const size_t available = static_cast<size_t>(end - p);
     if (available < first_)
       return nullptr;
@@ -45,7 +45,9 @@ class PrefixTree {
         return nullptr;
       const uint64_t* mask = kMasks[entry->rest_size];
       const uint64_t w0 = left >= 16 ? load(rest) : load_short(rest, left);
-      const uint64_t w1 = left >= 16 ? load(rest + 8) : left > 8 ? load_short(rest + 8, left - 8) : 0;
+      const uint64_t w1 = left >= 16 ? load(rest + 8)
+                          : left > 8 ? load_short(rest + 8, left - 8)
+                                     : 0;
       if ((((w0 ^ entry->rest[0]) & mask[0]) | ((w1 ^ entry->rest[1]) & mask[1])) != 0)
         return nullptr;
       return &entry->name;
@@ -131,8 +133,8 @@ class PrefixTree {
   static constexpr size_t kMostRest = 16;
   struct alignas(64) Entry {
     uint32_t edge;
-    uint8_t into;   // below eight
-    bool whole;     // whether one name can begin so
+    uint8_t into;  // below eight
+    bool whole;    // whether one name can begin so
     uint16_t rest_size;
     uint64_t rest[2];  // zero past the name's end
     Name name;         // a copy of that one name
@@ -205,8 +207,8 @@ class PrefixTree {
   char* labels_ = nullptr;
   int32_t* along_ = nullptr;  // every edge's along
   Side* sides_ = nullptr;     // every edge's side
-  size_t first_ = 0;  // how many first bytes are looked up at once
-  bool one_size_ = false;  // every name is first_ bytes long
+  size_t first_ = 0;          // how many first bytes are looked up at once
+  bool one_size_ = false;     // every name is first_ bytes long
   uint64_t first_mask_ = 0;
   void* entry_memory_ = nullptr;
   Entry* entries_ = nullptr;  // in entry_memory_

@@ -65,12 +65,15 @@ TEST(StartFinder, AgreesWithLookingEverywhere) {
       ASSERT_TRUE(finder.build(names, most, eight_from));
       std::vector<Start> out(end - begin + 1);
       const char* found_nul = nullptr;
-      const size_t n = finder.find(text.data() + begin, text.data() + end,
-                                   text.data() + text_end, out.data(), &found_nul);
+      const size_t n = finder.find(text.data() + begin, text.data() + end, text.data() + text_end,
+                                   out.data(), &found_nul);
       std::vector<std::pair<size_t, size_t>> got;
       for (size_t i = 0; i < n && (!found_nul || begin + out[i].offset < nul); i++)
         got.emplace_back(begin + out[i].offset, out[i].name);
-      EXPECT_EQ(got, want) << "round " << round << (!most ? " tree" : eight_from ? " table" : " table, eight lanes");
+      EXPECT_EQ(got, want) << "round " << round
+                           << (!most        ? " tree"
+                               : eight_from ? " table"
+                                            : " table, eight lanes");
       EXPECT_EQ(found_nul ? found_nul - text.data() : -1,
                 nul < end ? static_cast<ptrdiff_t>(nul) : -1)
           << "round " << round;
