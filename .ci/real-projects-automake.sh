@@ -50,15 +50,15 @@ cp "$top"/examples/results-to-junit.sh "$top"/examples/results-to-tap.sh "$dir"
 # Alternating runs of each, every test run again each time.
 ours=() theirs=()
 results=$(make -s --no-print-directory -C "$dir" -f plom.mk -f "$work/print.mk" print-RESULTS)
+read -ra files <<<"$results"
 for ((i = 0; i < rounds; i++)); do
   theirs+=("$(seconds make -C "$dir" -j"$jobs" check-TESTS)")
-  (cd "$dir" && rm -f $results)
+  (cd "$dir" && rm -f "${files[@]}")
   ours+=("$(seconds make -C "$dir" -f plom.mk -j"$jobs" LIMIT=600 check)")
 done
 
 # Each test's verdict in automake's words, from its result file.
 read -ra tests <<<"$(value "$dir" TESTS)"
-read -ra files <<<"$results"
 xfail=" $(value "$dir" XFAIL_TESTS) " agree=0
 for ((i = 0; i < ${#tests[@]}; i++)); do
   status=$(sed -n 's/^exit-status=//p' "$dir/${files[i]}" 2>/dev/null || true)
@@ -83,7 +83,7 @@ for verdict in TOTAL PASS SKIP XFAIL FAIL XPASS ERROR; do
 done
 said="${count[0]} tests: PASS ${count[1]}, SKIP ${count[2]}, XFAIL ${count[3]}, FAIL ${count[4]}, XPASS ${count[5]}, ERROR ${count[6]}"
 line="$name: verdicts: $agree of ${#tests[@]} agree with make check ($said)"
-[[ $agree == "${#tests[@]}" && $agree == "${count[0]}" ]] && echo "$line" || differ "$line"
+if [[ $agree == "${#tests[@]}" && $agree == "${count[0]}" ]]; then echo "$line"; else differ "$line"; fi
 
 # JUnit and TAP: a pass for PASS and XFAIL, a skip for SKIP, a failure for
 # the others.
@@ -94,19 +94,32 @@ tally() { grep -c "$1" "$dir/junit.xml" || true; }
 junit="tests $(tally '<testcase '), failures $(tally '<failure '), skipped $(tally '<skipped ')"
 header=$(grep -o 'tests="[0-9]*" failures="[0-9]*" skipped="[0-9]*"' "$dir/junit.xml" | tr -d '"' | sed 's/=/ /g; s/ \([a-z]\)/, \1/g' || true)
 reports=0
-[[ $junit == "$want" && $header == "$want" ]] && echo "$name: JUnit: $junit, as make check" && reports=1 ||
+if [[ $junit == "$want" && $header == "$want" ]]; then
+  echo "$name: JUnit: $junit, as make check"
+  reports=1
+else
   differ "$name: JUnit: $junit (its header: $header), make check: $want"
+fi
 want="ok $((count[1] + count[3])), not ok $fails, skip $((count[2]))"
 ok=$(grep -c '^ok ' "$dir/results.tap" || true) skip=$(grep -c '^ok .* # SKIP ' "$dir/results.tap" || true)
 tap="ok $((ok - skip)), not ok $(grep -c '^not ok ' "$dir/results.tap" || true), skip $skip"
-[[ $tap == "$want" ]] && echo "$name: TAP: $tap, as make check" && reports=$((reports + 1)) || differ "$name: TAP: $tap, make check: $want"
+if [[ $tap == "$want" ]]; then
+  echo "$name: TAP: $tap, as make check"
+  reports=$((reports + 1))
+else
+  differ "$name: TAP: $tap, make check: $want"
+fi
 
 # The program rebuilt: every test is to run again.
 touch "$dir/$program"
 again=$(make -n -C "$dir" -f plom.mk check | grep -c '^plom-test run ' || true)
 rerun=0
-[[ $again == "${#tests[@]}" ]] && echo "$name: $program rebuilt: all $again tests run again" && rerun=1 ||
+if [[ $again == "${#tests[@]}" ]]; then
+  echo "$name: $program rebuilt: all $again tests run again"
+  rerun=1
+else
   differ "$name: $program rebuilt: $again of ${#tests[@]} tests run again"
+fi
 
 a=$(printf '%s\n' "${theirs[@]}" | median) b=$(printf '%s\n' "${ours[@]}" | median)
 ratio=$(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.2f", b / a }')
