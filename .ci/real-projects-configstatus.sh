@@ -15,14 +15,14 @@ header_recipe=$(cat "$RECIPES/config-status-header")
 files=0 same=0 configured=true
 # compare LAYOUT BUILD-DIR SRCDIR: every file config.status made.
 compare() {
-  local layout=$1 dir=$2 srcdir=$3 spec file input kind recipe got
+  local layout=$1 dir=$2 srcdir=$3 entry file input kind recipe got
   cp "$top/examples/config-status-values.sh" "$dir/"
   # config.status's lists of files, as FILE or FILE:INPUT.
   for kind in files headers; do
-    for spec in $(sed -n "s/^config_$kind=\" *\(.*\)\"$/\1/p" "$dir/config.status"); do
-      file=${spec%%:*}
-      input=${spec#*:}
-      [[ $spec == *:* ]] || input=$file.in
+    for entry in $(sed -n "s/^config_$kind=\" *\(.*\)\"$/\1/p" "$dir/config.status"); do
+      file=${entry%%:*}
+      input=${entry#*:}
+      [[ $entry == *:* ]] || input=$file.in
       cp "$dir/$file" "$dir/$file.config-status"
       recipe=$file_recipe
       [[ $kind == files ]] || recipe=$header_recipe

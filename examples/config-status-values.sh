@@ -25,8 +25,8 @@ usage() {
 }
 [ $# -eq 1 ] || usage
 case $1 in
-  --file=*) mode=file spec=${1#--file=} ;;
-  --header=*) mode=header spec=${1#--header=} ;;
+  --file=*) mode=file entry=${1#--file=} ;;
+  --header=*) mode=header entry=${1#--header=} ;;
   *) usage ;;
 esac
 [ -x ./config.status ] || { echo "config-status-values.sh: no ./config.status here" >&2; exit 2; }
@@ -43,9 +43,9 @@ status() {
 printf '@srcdir@\n' >"$scratch/srcdir.in"
 srcdir=$(status --file=-:"$scratch/srcdir.in")
 
-file=${spec%%:*}
+file=${entry%%:*}
 case $file in ''|-|/*) echo "config-status-values.sh: FILE must be a relative path: $file" >&2; exit 2 ;; esac
-case $spec in *:*) inputs=${spec#*:} ;; *) inputs=$file.in ;; esac
+case $entry in *:*) inputs=${entry#*:} ;; *) inputs=$file.in ;; esac
 
 # The inputs, found as config.status finds them; in the scratch directory the
 # first becomes the probe under the same name (configure_input names it), the
