@@ -38,5 +38,6 @@ class OutputFile {
   int fd_ = -1;
   bool created_ = false;  // the temporary file exists
   guint64 written_ = 0;
+  guint64 flushed_ = 0;  // bytes sent on to the disk
   GError* error_ = nullptr;
 };
