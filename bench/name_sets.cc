@@ -39,13 +39,38 @@ class Random {
 
 const char kLower[] = "abcdefghijklmnopqrstuvwxyz";
 
-// Ordinary lines of words, each holding one name drawn by pick().
+// Lines of real text to put the names in instead of lines of kWords, when
+// one was given: make_name_set's caller owns it.
+const std::string* real_text = nullptr;
+
+// Ordinary lines of words, each holding one name drawn by pick(): made of
+// kWords, or the lines of real_text in turn, the name put at a random word's
+// start.
 template <typename Pick>
 std::string lines(size_t bytes, Random& random, Pick pick) {
   std::string text;
   text.reserve(bytes + 4096);
   const size_t word_count = sizeof kWords / sizeof kWords[0];
+  size_t line_at = 0;
   while (text.size() < bytes) {
+    if (real_text && !real_text->empty()) {
+      size_t end = real_text->find('\n', line_at);
+      if (end == std::string::npos)
+        end = real_text->size();
+      const std::string line = real_text->substr(line_at, end - line_at);
+      line_at = end + 1 < real_text->size() ? end + 1 : 0;
+      std::vector<size_t> starts = {0};
+      for (size_t i = 1; i < line.size(); i++)
+        if (line[i - 1] == ' ' && line[i] != ' ')
+          starts.push_back(i);
+      const size_t at = starts[random.below(starts.size())];
+      text.append(line, 0, at);
+      text += pick();
+      text += at < line.size() ? " " : "";
+      text.append(line, at, std::string::npos);
+      text += '\n';
+      continue;
+    }
     const int words = 5 + static_cast<int>(random.below(8));
     const int name_at = static_cast<int>(random.below(words));
     for (int w = 0; w < words; w++) {
@@ -304,7 +329,8 @@ std::vector<std::string> name_set_shapes() {
   return names;
 }
 
-bool make_name_set(const std::string& shape, size_t bytes, NameSet* set) {
+bool make_name_set(const std::string& shape, size_t bytes, NameSet* set, const std::string* text) {
+  real_text = text;
   for (const Shape& known : kShapes) {
     if (shape == known.name) {
       *set = known.make(bytes);

@@ -12,5 +12,8 @@ struct NameSet {
 };
 
 // The shapes make_name_set knows; "varN" (N names @VARnnnnn@) is known too.
+// Shapes of lines take them from text when it is given (real text, say),
+// one name put in each.
 std::vector<std::string> name_set_shapes();
-bool make_name_set(const std::string& shape, size_t bytes, NameSet* set);
+bool make_name_set(const std::string& shape, size_t bytes, NameSet* set,
+                   const std::string* text = nullptr);

@@ -7,6 +7,9 @@
 # The shapes are those write-name-set lists; all of them by default.
 # BEFORE=PROGRAM times another plom-template too (an earlier build), in the
 # same run; PERL_LIMIT and BEFORE_LIMIT are the seconds a run may take.
+# TEXT=FILE puts the names in the lines of FILE instead of lines of the
+# generator's words (a second corpus: real text, say
+# TEXT=<(cat /usr/include/c++/*/bits/*.h)).
 set -euo pipefail
 
 build=$(cd "${1:?usage: bench/name_sets.sh BUILD-DIR [MEBIBYTES] [RUNS] [SHAPE...]}" && pwd)
@@ -23,6 +26,11 @@ plom=$build/template-tool/plom-template
 perl_limit=${PERL_LIMIT:-120}
 before=${BEFORE-}
 before_limit=${BEFORE_LIMIT:-120}
+text=()
+if [[ -n ${TEXT-} ]]; then
+  cat "$TEXT" > "$work/text"
+  text=(--text "$work/text")
+fi
 
 # Ordered alternation: at each position the first listed name wins.
 perl_prog='BEGIN { open my $f, "<", $ENV{PLOM_ARGS} or die; local $/ = "\0"; while (<$f>) { chomp;
@@ -54,7 +62,7 @@ before_run() { timeout "$before_limit" "$before" "$work/t" "$1" "${args[@]}"; }
 printf '%-15s %6s %9s %9s %9s %8s %8s %9s %9s  %s\n' shape names plom perl cat /perl /cat \
   "peak KiB" before "checked against"
 for shape in "${shapes[@]}"; do
-  "$build/bench/write-name-set" "$shape" "$work/t" "$size"
+  "$build/bench/write-name-set" "${text[@]}" "$shape" "$work/t" "$size"
   mapfile -t -d "" args < "$work/t.args"
   t_plom=$(median "$work/plom.out" plom_run)
   t_cat=$(median "$work/cat.out" cat_run)
@@ -66,7 +74,7 @@ for shape in "${shapes[@]}"; do
     t_perl=">$perl_limit"
     ratio=-
     # The plain method tries every name at every byte: check a smaller template.
-    "$build/bench/write-name-set" "$shape" "$work/small" 1
+    "$build/bench/write-name-set" "${text[@]}" "$shape" "$work/small" 1
     mapfile -t -d "" args < "$work/small.args"
     "$plom" "$work/small" "$work/plom.small" "${args[@]}"
     "$build/bench/model-template" "$work/small" "$work/model.small" "${args[@]}"

@@ -1,11 +1,14 @@
 // Writes a template of the given shape to PATH and its NAME=VALUE arguments
 // to PATH.args, each ended by a NUL as in an argument vector (a name may hold
-// any other byte): write-name-set SHAPE PATH [MEBIBYTES]; or lists the
-// shapes: write-name-set --shapes
+// any other byte): write-name-set [--text FILE] SHAPE PATH [MEBIBYTES], the
+// lines taken from FILE when it is given; or lists the shapes:
+// write-name-set --shapes
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include <glib.h>
 
 #include "name_sets.h"
 
@@ -27,9 +30,23 @@ int main(int argc, char** argv) {
       printf("%s\n", shape.c_str());
     return 0;
   }
+  std::string text;
+  const bool with_text = argc > 2 && strcmp(argv[1], "--text") == 0;
+  if (with_text) {
+    g_autofree char* contents = nullptr;
+    gsize size = 0;
+    g_autoptr(GError) error = nullptr;
+    if (!g_file_get_contents(argv[2], &contents, &size, &error)) {
+      fprintf(stderr, "%s\n", error->message);
+      return 1;
+    }
+    text.assign(contents, size);
+    argv += 2;
+    argc -= 2;
+  }
   if (argc < 3) {
     fputs(
-        "usage: write-name-set shape path [mebibytes]\n"
+        "usage: write-name-set [--text file] shape path [mebibytes]\n"
         "       write-name-set --shapes (lists them; varN, sparse20, letters26,\n"
         "       binary10000 and bytes254 are known too)\n",
         stderr);
@@ -37,7 +54,8 @@ int main(int argc, char** argv) {
   }
   const double mebibytes = argc > 3 ? strtod(argv[3], nullptr) : 64;
   NameSet set;
-  if (!make_name_set(argv[1], static_cast<size_t>(mebibytes * (1 << 20)), &set)) {
+  if (!make_name_set(argv[1], static_cast<size_t>(mebibytes * (1 << 20)), &set,
+                     with_text ? &text : nullptr)) {
     fprintf(stderr, "unknown shape %s\n", argv[1]);
     return 1;
   }
