@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <type_traits>
 
 #include "bits.h"
@@ -42,6 +43,15 @@ constexpr Identity kIdentity;
 }  // namespace
 
 Expander::Expander(const char* const* arguments, size_t count, Way way) : names_(arguments, count) {
+  longest_ = names_.longest() > 0 ? names_.longest() : 1;
+  spare_steps_ = kFirstSteps;
+  // At rest fewer than longest_ bytes are held; a piece adds fewer again.
+  held_ = static_cast<char*>(g_malloc(2 * longest_));
+  if (way == Way::kEither && names_.longest() == 1) {
+    // Every name is one byte: a table of what each byte becomes is all.
+    build_byte_table();
+    return;
+  }
   first_bytes_.add('\0');
   for (int byte = 1; byte < 256; byte++) {
     if (names_.starts_with(static_cast<unsigned char>(byte)))
@@ -50,26 +60,6 @@ Expander::Expander(const char* const* arguments, size_t count, Way way) : names_
   for (size_t i = 0; i < names_.count(); i++)
     first_bytes_.add_name(names_[i].bytes, names_[i].size);
   first_bytes_.find_following();
-  longest_ = names_.longest() > 0 ? names_.longest() : 1;
-  spare_steps_ = kFirstSteps;
-  // At rest fewer than longest_ bytes are held; a piece adds fewer again.
-  held_ = static_cast<char*>(g_malloc(2 * longest_));
-  if (way == Way::kEither && names_.longest() == 1) {
-    // Every name is one byte: a table of what each byte becomes is all.
-    by_byte_ = g_new(ByteValue, 256);
-    for (int b = 0; b < 256; b++)
-      by_byte_[b] = {&kIdentity.bytes[b], 1};
-    widest_byte_value_ = kValuePadding;
-    for (size_t i = 0; i < names_.count(); i++) {
-      const Name& name = names_[i];
-      by_byte_[static_cast<unsigned char>(name.bytes[0])] = {name.value, name.value_size};
-      if (name.value_size <= Sink::kSlack)
-        widest_byte_value_ = std::max(widest_byte_value_, name.value_size);
-      else
-        large_byte_values_ = true;
-    }
-    return;
-  }
   scalar_ = way == Way::kForwardsScalar;
   never_backwards_ = scalar_;
   try_forwards_ = scalar_ || (way == Way::kEither && first_bytes_.count() <= 16);
@@ -94,6 +84,28 @@ Expander::Expander(const char* const* arguments, size_t count, Way way) : names_
   }
   if (try_forwards_)
     tree_.build(names_);
+}
+
+void Expander::build_byte_table() {
+  by_byte_ = g_new(ByteValue, 256);
+  for (int b = 0; b < 256; b++) {
+    ByteValue& v = by_byte_[b];
+    memcpy(v.first, &kIdentity.bytes[b], kValuePadding);
+    v.bytes = &kIdentity.bytes[b];
+    v.size = 1;
+  }
+  widest_byte_value_ = kValuePadding;
+  for (size_t i = 0; i < names_.count(); i++) {
+    const Name& name = names_[i];
+    ByteValue& v = by_byte_[static_cast<unsigned char>(name.bytes[0])];
+    memcpy(v.first, name.value, kValuePadding);
+    v.bytes = name.value;
+    v.size = name.value_size;
+    if (name.value_size <= Sink::kSlack)
+      widest_byte_value_ = std::max(widest_byte_value_, name.value_size);
+    else
+      large_byte_values_ = true;
+  }
 }
 
 Expander::~Expander() {
@@ -404,14 +416,14 @@ const char* Expander::expand_bytes(const char* begin, const char* until, Sink& s
     if (widest == kValuePadding && !large_byte_values_) {
       for (; p < chunk_end; p++) {
         const ByteValue& v = by_byte[static_cast<unsigned char>(*p)];
-        memcpy(out, v.bytes, kValuePadding);  // one 16-byte move, inlined
+        memcpy(out, v.first, kValuePadding);  // one 16-byte move, inlined
         out += v.size;
       }
     }
     while (p < chunk_end) {
       const ByteValue& v = by_byte[static_cast<unsigned char>(*p++)];
       if (v.size <= kValuePadding) {
-        memcpy(out, v.bytes, kValuePadding);
+        memcpy(out, v.first, kValuePadding);
       } else if (v.size <= Sink::kSlack) {
         memcpy(out, v.bytes, v.size);
       } else {

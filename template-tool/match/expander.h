@@ -80,9 +80,11 @@ class Expander {
 
   // Where every name is one byte: what each byte becomes, itself or a value.
   struct ByteValue {
-    const char* bytes;  // followed by kValuePadding bytes that may be read
+    char first[kValuePadding];  // the value's first bytes: all of it, when that short
+    const char* bytes;          // followed by kValuePadding bytes that may be read
     size_t size;
   };
+  void build_byte_table();
 
   NameList names_;
   ByteValue* by_byte_ = nullptr;    // 256 entries, when every name is one byte
@@ -91,17 +93,17 @@ class Expander {
   PrefixTree tree_;                 // when going forwards
   StartFinder starts_;              // when going backwards
   Start* found_ = nullptr;
-  size_t stretch_ = 0;         // read backwards at once, at most
-  FirstBytes first_bytes_;     // bytes that start a name, and NUL
-  bool try_forwards_;          // whether forwards is worth trying
-  bool scalar_;                // forwards byte by byte, whatever the machine has
-  bool never_backwards_;       // memory ran out, or a test asks: forwards at any cost
-  bool too_costly_ = false;    // the last forward settling gave up
-  ptrdiff_t spare_steps_;      // steps forwards may take beyond what bytes earn
-  size_t backwards_left_ = 0;  // bytes to go backwards before forwards again
-  int miss_score_ = 0;         // how often look-ups forwards found nothing, lately
-  size_t longest_;             // the longest name, at least 1
-  char* held_;                 // bytes that might begin a name continued in the next piece
+  size_t stretch_ = 0;            // read backwards at once, at most
+  FirstBytes first_bytes_;        // bytes that start a name, and NUL
+  bool try_forwards_ = false;     // whether forwards is worth trying
+  bool scalar_ = false;           // forwards byte by byte, whatever the machine has
+  bool never_backwards_ = false;  // memory ran out, or a test asks: forwards at any cost
+  bool too_costly_ = false;       // the last forward settling gave up
+  ptrdiff_t spare_steps_;         // steps forwards may take beyond what bytes earn
+  size_t backwards_left_ = 0;     // bytes to go backwards before forwards again
+  int miss_score_ = 0;            // how often look-ups forwards found nothing, lately
+  size_t longest_;                // the longest name, at least 1
+  char* held_;                    // bytes that might begin a name continued in the next piece
   size_t held_size_ = 0;
   bool ended_ = false;
 };
