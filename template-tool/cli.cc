@@ -12,8 +12,10 @@ namespace {
 
 // Pieces of this size keep the piece, the output's buffer and the names'
 // tables in the cache together (larger ones measured slower, in the kernel's
-// copies too). A piece holds at least a few of the longest names, which are
-// looked at again where pieces meet.
+// copies too; 256 KiB pieces took the same time for 32 MiB outputs on tmpfs
+// and on ext4, where the reads and writes cost little beside the sync). A
+// piece holds at least a few of the longest names, which are looked at again
+// where pieces meet.
 constexpr gsize kPiece = 64 * 1024;
 constexpr gsize kLongestNamesInAPiece = 4;
 
