@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "first_bytes.h"
 
@@ -31,16 +32,31 @@ class ScalarScan {
 // FirstBytes::keep_pairs), for sets too large to look for byte by byte.
 // The last position before end, whose next byte is not to be read, is
 // told by its byte alone.
+// Where every name has four bytes or more, the positions whose four bytes
+// are in the names' hashed set of them (FirstBytes::keep_quads), and NULs;
+// the last three before end by their byte alone.
 class PairScan {
  public:
   static constexpr bool kCopies = false;
   static constexpr bool kFollowing = false;
-  explicit PairScan(const FirstBytes& set) : set_(set), pairs_(set.pairs()) {}
+  explicit PairScan(const FirstBytes& set) : set_(set), pairs_(set.pairs()), quads_(set.quads()) {}
   uint64_t mask(const char* block, const char* end) const {
     const size_t size = end - block < 64 ? static_cast<size_t>(end - block) : 64;
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(block);
     uint64_t bits = 0;
     size_t i = 0;
+    if (quads_) {
+      if (end - block >= 67) {
+        for (; i < 64; i++)
+          bits |= static_cast<uint64_t>(has_quad(bytes + i)) << i;
+        return bits | nul_mask(bytes);
+      }
+      for (; i + 3 < size; i++)
+        bits |= static_cast<uint64_t>(has_quad(bytes + i) | (bytes[i] == 0)) << i;
+      for (; i < size; i++)
+        bits |= static_cast<uint64_t>(set_.has(bytes[i])) << i;
+      return bits;
+    }
     for (; i + 1 < size; i++) {
       const unsigned pair = bytes[i] | bytes[i + 1] << 8;
       bits |= ((pairs_[pair / 64] >> pair % 64) & 1) << i;
@@ -51,8 +67,33 @@ class PairScan {
   }
 
  private:
+  bool has_quad(const unsigned char* at) const {
+    uint32_t quad;
+    memcpy(&quad, at, 4);
+    const uint32_t slot = set_.quad_slot(quad);
+    return (quads_[slot / 64] >> slot % 64) & 1;
+  }
+  // Bit i set where block[i] is NUL, for 64 bytes.
+  static uint64_t nul_mask(const unsigned char* block) {
+    uint64_t bits = 0;
+#if PLOM_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    for (int k = 0; k < 4; k++) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * k));
+      bits |=
+          static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))))
+          << (16 * k);
+    }
+#else
+    for (int i = 0; i < 64; i++)
+      bits |= static_cast<uint64_t>(block[i] == 0) << i;
+#endif
+    return bits;
+  }
+
   const FirstBytes& set_;
   const uint64_t* pairs_;
+  const uint64_t* quads_;
 };
 
 #if PLOM_SSE2

@@ -248,6 +248,51 @@ TEST(Expand, ManyNamesAgreeWithPlainMethod) {
   }
 }
 
+// Names of four bytes or more, where forwards looks only at the positions
+// whose four bytes hash into the names' set of them: names from a few bytes
+// (high ones among them), sharing their first four or not, by the few or the
+// thousand, in texts of their pieces, near misses and NULs, cut into pieces
+// that split names and end within a name's first four bytes.
+TEST(Expand, NamesOfFourBytesOrMoreAgreeWithPlainMethod) {
+  std::mt19937 random(4444);
+  auto pick = [&random](size_t low, size_t high) {
+    return std::uniform_int_distribution<size_t>(low, high)(random);
+  };
+  const std::string alphabets[] = {"ab", "\x01\x80\xff", "abcdefghij", "@VAR0123456789"};
+  for (int round = 0; round < 40; round++) {
+    const std::string& alphabet = alphabets[round % 4];
+    std::vector<std::string> names;
+    for (size_t i = 0, count = pick(1, round % 5 == 0 ? 3000 : 200); i < count; i++) {
+      std::string name(pick(4, 9), ' ');
+      for (char& c : name)
+        c = alphabet[pick(0, alphabet.size() - 1)];
+      names.push_back(name);
+    }
+    std::vector<std::string> owned;
+    for (size_t i = 0; i < names.size(); i++)
+      owned.push_back(names[i] + "=" + std::to_string(i % 100));
+    std::string text;
+    const size_t size = pick(0, 20000);
+    while (text.size() < size) {
+      const std::string& name = names[pick(0, names.size() - 1)];
+      text += pick(0, 3) == 0 ? name.substr(0, pick(1, name.size())) : name;
+      if (pick(0, 1) == 0)
+        text += alphabet[pick(0, alphabet.size() - 1)];
+    }
+    if (round % 4 == 3 && !text.empty())
+      text[pick(0, text.size() - 1)] = '\0';
+    std::vector<std::string_view> arguments(owned.begin(), owned.end());
+    const std::string want = expand_model(text, arguments);
+    for (Expander::Way way : {Expander::Way::kEither, Expander::Way::kForwardsPairs}) {
+      const size_t largest_piece = pick(0, 1) ? pick(1, 70) : pick(100, 5000);
+      auto next_piece = [&] { return pick(1, largest_piece); };
+      ASSERT_EQ(expand_in_pieces(text, owned, next_piece, pick(1, 5000), way), want)
+          << "round " << round << (way == Expander::Way::kEither ? " either way" : " by quads")
+          << ", pieces up to " << largest_piece;
+    }
+  }
+}
+
 // Names that begin with a few bytes and go on within a range or two of
 // bytes (0x80 and up among them), in texts crowded with their near misses:
 // each a name with one byte changed, inside those ranges or out of them, or

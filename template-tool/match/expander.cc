@@ -69,7 +69,8 @@ Expander::Expander(const char* const* arguments, size_t count, Way way) : names_
     try_forwards_ = true;
   // Backwards without a table of transitions costs some 200 instructions a
   // byte. Where every name has two bytes or more, forwards is tried first,
-  // at the positions whose byte and the next begin a name.
+  // at the positions whose byte and the next begin a name (or whose four
+  // bytes may, where every name has four or more).
   const bool pairs_asked = way == Way::kForwardsPairs;
   if ((pairs_asked || (!try_forwards_ && way == Way::kEither && !starts_.has_table())) &&
       names_.count() > 0) {
@@ -78,6 +79,8 @@ Expander::Expander(const char* const* arguments, size_t count, Way way) : names_
       shortest = std::min(shortest, names_[i].size);
     if (shortest >= 2) {
       first_bytes_.keep_pairs(names_);
+      if (shortest >= 4)
+        first_bytes_.keep_quads(names_);
       try_forwards_ = true;
       never_backwards_ = pairs_asked;
     }

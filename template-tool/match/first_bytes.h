@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "names.h"
@@ -99,6 +100,26 @@ class FirstBytes {
                static_cast<unsigned char>(names[i].bytes[1]));
   }
   const uint64_t* pairs() const { return pairs_.get(); }
+
+  // Where every name has four bytes or more, as well: a set of the names'
+  // first four bytes, hashed to a table of bits about sixteen times as
+  // many as the names (4 Ki to 512 Ki bits). A position can begin a name
+  // only where its four bytes hash to a bit set; few others do.
+  void keep_quads(const NameList& names) {
+    int bits = 12;
+    while (bits < 19 && (size_t{1} << bits) < 16 * names.count())
+      bits++;
+    quad_shift_ = 32 - bits;
+    quads_.reset(g_new0(uint64_t, (size_t{1} << bits) / 64));
+    for (size_t i = 0; i < names.count(); i++) {
+      uint32_t quad;
+      memcpy(&quad, names[i].bytes, 4);
+      const uint32_t slot = quad_slot(quad);
+      quads_[slot / 64] |= uint64_t{1} << slot % 64;
+    }
+  }
+  const uint64_t* quads() const { return quads_.get(); }
+  uint32_t quad_slot(uint32_t quad) const { return (quad * 0x9e3779b1u) >> quad_shift_; }
   bool has(unsigned char byte) const { return is_stop_[byte]; }
   const Following& following(int i) const { return following_[i]; }
 
@@ -123,6 +144,8 @@ class FirstBytes {
     pairs_[pair / 64] |= uint64_t{1} << pair % 64;
   }
   std::unique_ptr<uint64_t[], Free> pairs_;
+  std::unique_ptr<uint64_t[], Free> quads_;
+  int quad_shift_ = 32;
   bool is_stop_[256] = {};
   bool at_[kFollowing][256] = {};
   bool anything_at_[kFollowing] = {};
