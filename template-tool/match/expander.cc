@@ -289,10 +289,13 @@ __attribute__((always_inline)) inline const char* Expander::copy_blocks(Scan sca
   const char* const until = range.until;
   const char* const settled_end = range.settled_end(longest_);
   const bool may_give_up = !never_backwards_;
-  const char* literal = begin;
-  char* out = sink.cursor();         // where literal goes
-  char* const limit = sink.limit();  // the same after a flush
   const char* block = begin;
+  // Where the block's first byte goes, so that text at x goes to
+  // out + (x - block) (once a value of another size has replaced a name,
+  // out is where that byte would have gone): one pointer for the text copied
+  // and the output written.
+  char* out = sink.cursor();
+  char* const limit = sink.limit();  // the same after a flush
   // Where the bytes that start names crowd, those not followed as some
   // name goes on are dropped: that reads a few bytes past the block.
   const ptrdiff_t reach = 64 + (Scan::kFollowing ? FirstBytes::kFollowing : 0);
@@ -300,15 +303,13 @@ __attribute__((always_inline)) inline const char* Expander::copy_blocks(Scan sca
   // look past them before end.
   const ptrdiff_t last_block = std::min(until - begin - 64, range.end - begin - reach);
   while (block - begin <= last_block) {
-    if (out + (block - literal) + 64 > limit) {
-      out = sink.flush_at(out + (block - literal));
-      literal = block;
-    }
+    if (out + 64 > limit)
+      out = sink.flush_at(out);
     // Far enough ahead for the memory to answer in time at copying speed,
     // near enough to stay within the piece most of the time.
     __builtin_prefetch(block + 2048);
     // The prefilter.
-    uint64_t bits = scan.copy_and_mask(block, out + (block - literal));
+    uint64_t bits = scan.copy_and_mask(block, out);
     if constexpr (Scan::kFollowing) {
       if (misses >= kMissScore && has_bits<kCrowd>(bits))
         bits &= scan.followed(block);
@@ -318,12 +319,13 @@ __attribute__((always_inline)) inline const char* Expander::copy_blocks(Scan sca
     // only a look-up past that needs the closer reckoning.
     const ptrdiff_t block_allowed = steps.allowed(next);
     while (bits != 0) {
-      const char* q = block + lowest_set_bit(bits);
+      const ptrdiff_t offset = lowest_set_bit(bits);
+      const char* q = block + offset;
       bits &= bits - 1;
       if (*q == '\0' || q >= settled_end ||
           (steps.over(block_allowed) && may_give_up && steps.over(steps.allowed(q)) &&
            can_go_backwards())) {
-        sink.finish_at(out + (q - literal));
+        sink.finish_at(out + offset);
         stopped = true;
         return stop_forwards(q, range, steps, misses);
       }
@@ -335,27 +337,30 @@ __attribute__((always_inline)) inline const char* Expander::copy_blocks(Scan sca
       }
       misses = std::max(misses - 1, 0);
       // The replacement.
-      char* at = out + (q - literal);
+      char* at = out + offset;
+      char* after;  // where the bytes after the name go
       if (at + name->value_size + kValuePadding <= limit + Sink::kSlack) {
         Scan::copy_over(at, name->value, name->value_size);
-        out = at + name->value_size;
+        after = at + name->value_size;
       } else {
         sink.finish_at(at);
         sink.put(name->value, name->value_size);
-        out = sink.cursor();
+        after = sink.cursor();
       }
-      literal = q + name->size;
-      const size_t into_block = static_cast<size_t>(literal - block);
-      if (into_block >= 64 || until - literal < 64 || out + 64 > limit + Sink::kSlack) {
-        next = literal;  // start afresh after the name
+      const char* const rest = q + name->size;
+      const size_t into_block = static_cast<size_t>(rest - block);
+      out = after - into_block;
+      if (into_block >= 64 || until - rest < 64 || after + 64 > limit + Sink::kSlack) {
+        next = rest;  // start afresh after the name
         break;
       }
-      Scan::copy64(out, literal);
+      Scan::copy64(after, rest);
       bits &= ~uint64_t{0} << into_block;
     }
+    out += next - block;
     block = next;
   }
-  sink.finish_at(out + (block - literal));
+  sink.finish_at(out);
   return block;
 }
 
