@@ -46,7 +46,7 @@ Expander::Expander(const char* const* arguments, size_t count, Way way) : names_
   longest_ = names_.longest() > 0 ? names_.longest() : 1;
   spare_steps_ = kFirstSteps;
   // At rest fewer than longest_ bytes are held; a piece adds fewer again.
-  held_ = static_cast<char*>(g_malloc(2 * longest_));
+  held_.reset(static_cast<char*>(g_malloc(2 * longest_)));
   if (way == Way::kEither && names_.longest() == 1) {
     // Every name is one byte: a table of what each byte becomes is all.
     build_byte_table();
@@ -90,7 +90,7 @@ Expander::Expander(const char* const* arguments, size_t count, Way way) : names_
 }
 
 void Expander::build_byte_table() {
-  by_byte_ = g_new(ByteValue, 256);
+  by_byte_.reset(g_new(ByteValue, 256));
   for (int b = 0; b < 256; b++) {
     ByteValue& v = by_byte_[b];
     memcpy(v.first, &kIdentity.bytes[b], kValuePadding);
@@ -111,12 +111,6 @@ void Expander::build_byte_table() {
   }
 }
 
-Expander::~Expander() {
-  g_free(by_byte_);
-  g_free(held_);
-  g_free(found_);
-}
-
 // Builds what going backwards needs, once; false when memory ran out for it.
 bool Expander::can_go_backwards() {
   if (found_)
@@ -124,10 +118,10 @@ bool Expander::can_go_backwards() {
   if (never_backwards_)
     return false;
   stretch_ = kLanes * std::max(kLaneBytes, 2 * longest_);
-  found_ = static_cast<Start*>(g_try_malloc_n(stretch_, sizeof(Start)));
+  found_.reset(static_cast<Start*>(g_try_malloc_n(stretch_, sizeof(Start))));
   if (found_ && starts_.build(names_))
     return true;
-  g_clear_pointer(&found_, g_free);
+  found_.reset();
   never_backwards_ = true;
   return false;
 }
@@ -374,7 +368,7 @@ const char* Expander::settle_backwards(const Range& range, Sink& sink) {
   for (const char* from = begin; from < limit;) {
     const char* to = static_cast<size_t>(limit - from) > stretch_ ? from + stretch_ : limit;
     const char* nul = nullptr;
-    const size_t count = starts_.find(from, to, end, found_, &nul);
+    const size_t count = starts_.find(from, to, end, found_.get(), &nul);
     for (size_t i = 0; i < count; i++) {
       const char* s = from + found_[i].offset;
       if (nul && s >= nul)
@@ -410,7 +404,7 @@ const char* Expander::expand_bytes(const char* begin, const char* until, Sink& s
   const char* const stop = nul ? nul : until;
   const char* p = begin;
   char* out = sink.cursor();
-  const ByteValue* const by_byte = by_byte_;  // held apart from what out may alias
+  const ByteValue* const by_byte = by_byte_.get();  // held apart from what out may alias
   const size_t widest = widest_byte_value_;
   while (p < stop) {
     // As many bytes as surely fit: each writes at most widest bytes at its place.
@@ -452,37 +446,39 @@ const char* Expander::expand_bytes(const char* begin, const char* until, Sink& s
 bool Expander::feed(const char* data, size_t size, Sink& sink) {
   if (ended_)
     return false;
+  char* const held_bytes = held_.get();
   const char* p = data;
   const char* end = data + size;
   if (held_size_ > 0) {
     // Enough of the new piece to settle every held byte, if it has that much.
     const size_t held = held_size_;
     const size_t take = size < longest_ - 1 ? size : longest_ - 1;
-    memcpy(held_ + held, data, take);
-    const char* joined_end = held_ + held + take;
-    const char* stop = expand_range({held_, held_ + held, joined_end, false}, sink);
+    memcpy(held_bytes + held, data, take);
+    const char* joined_end = held_bytes + held + take;
+    const char* stop = expand_range({held_bytes, held_bytes + held, joined_end, false}, sink);
     if (ended_)
       return false;
-    if (stop < held_ + held || take == size) {
+    if (stop < held_bytes + held || take == size) {
       // The piece is used up: what was not settled waits for the next one.
       held_size_ = joined_end - stop;
-      memmove(held_, stop, held_size_);
+      memmove(held_bytes, stop, held_size_);
       return true;
     }
-    p = data + (stop - (held_ + held));
+    p = data + (stop - (held_bytes + held));
     held_size_ = 0;
   }
   const char* stop = expand_range({p, end, end, false}, sink);
   if (ended_)
     return false;
   held_size_ = end - stop;
-  memcpy(held_, stop, held_size_);
+  memcpy(held_bytes, stop, held_size_);
   return true;
 }
 
 void Expander::finish(Sink& sink) {
+  char* const held_bytes = held_.get();
   if (!ended_ && held_size_ > 0)
-    expand_range({held_, held_ + held_size_, held_ + held_size_, true}, sink);
+    expand_range({held_bytes, held_bytes + held_size_, held_bytes + held_size_, true}, sink);
   held_size_ = 0;
   ended_ = true;
 }

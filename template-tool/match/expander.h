@@ -5,6 +5,7 @@
 
 #include "block_scan.h"
 #include "names.h"
+#include "owned.h"
 #include "prefix_tree.h"
 #include "sink.h"
 #include "start_finder.h"
@@ -35,7 +36,6 @@ class Expander {
   enum class Way { kEither, kBackwards, kForwardsScalar, kForwardsPairs };
   // NAME=VALUE arguments in command-line order; they must outlive the expander.
   Expander(const char* const* arguments, size_t count, Way way = Way::kEither);
-  ~Expander();
   Expander(const Expander&) = delete;
   Expander& operator=(const Expander&) = delete;
 
@@ -87,12 +87,12 @@ class Expander {
   void build_byte_table();
 
   NameList names_;
-  ByteValue* by_byte_ = nullptr;    // 256 entries, when every name is one byte
+  Owned<ByteValue> by_byte_;        // 256 entries, when every name is one byte
   size_t widest_byte_value_ = 0;    // of those up to the sink's slack, at least kValuePadding
   bool large_byte_values_ = false;  // some are larger
   PrefixTree tree_;                 // when going forwards
   StartFinder starts_;              // when going backwards
-  Start* found_ = nullptr;
+  Owned<Start> found_;
   size_t stretch_ = 0;            // read backwards at once, at most
   FirstBytes first_bytes_;        // bytes that start a name, and NUL
   bool try_forwards_ = false;     // whether forwards is worth trying
@@ -103,7 +103,7 @@ class Expander {
   size_t backwards_left_ = 0;     // bytes to go backwards before forwards again
   int miss_score_ = 0;            // how often look-ups forwards found nothing, lately
   size_t longest_;                // the longest name, at least 1
-  char* held_;                    // bytes that might begin a name continued in the next piece
+  Owned<char> held_;              // bytes that might begin a name continued in the next piece
   size_t held_size_ = 0;
   bool ended_ = false;
 };

@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 
 #include "names.h"
+#include "owned.h"
 
 class FirstBytes {
  public:
@@ -136,15 +136,12 @@ class FirstBytes {
  private:
   static constexpr int kMost = 16;
   static constexpr size_t kPairWords = 65536 / 64;
-  struct Free {
-    void operator()(void* p) const { g_free(p); }
-  };
   void add_pair(unsigned char first, unsigned char second) {
     const unsigned pair = first | second << 8;
     pairs_[pair / 64] |= uint64_t{1} << pair % 64;
   }
-  std::unique_ptr<uint64_t[], Free> pairs_;
-  std::unique_ptr<uint64_t[], Free> quads_;
+  Owned<uint64_t> pairs_;
+  Owned<uint64_t> quads_;
   int quad_shift_ = 32;
   bool is_stop_[256] = {};
   bool at_[kFollowing][256] = {};

@@ -55,14 +55,14 @@ NameList::NameList(const char* const* arguments, size_t count) {
     depth++;
   }
 
-  names_ = g_new(Name, usable > 0 ? usable : 1);
+  names_.reset(g_new(Name, usable > 0 ? usable : 1));
   size_t values_size = 0;
   for (size_t i = 0; i < count; i++) {
     if (kept[i])
       values_size += strlen(arguments[i]) + kValuePadding;
   }
-  values_ = static_cast<char*>(g_malloc0(values_size > 0 ? values_size : 1));
-  char* next_value = values_;
+  values_.reset(static_cast<char*>(g_malloc0(values_size > 0 ? values_size : 1)));
+  char* next_value = values_.get();
   g_autofree uint32_t* index = g_new(uint32_t, count > 0 ? count : 1);  // by argument
   for (size_t i = 0; i < count; i++) {
     if (!kept[i])
@@ -79,16 +79,10 @@ NameList::NameList(const char* const* arguments, size_t count) {
     const unsigned char first = static_cast<unsigned char>(name.bytes[0]);
     first_bytes_[first / 64] |= uint64_t{1} << first % 64;
   }
-  in_byte_order_ = g_new(uint32_t, count_ > 0 ? count_ : 1);
+  in_byte_order_.reset(g_new(uint32_t, count_ > 0 ? count_ : 1));
   size_t next = 0;
   for (size_t i = 0; i < usable; i++) {
     if (kept[candidates[i].argument])
       in_byte_order_[next++] = index[candidates[i].argument];
   }
-}
-
-NameList::~NameList() {
-  g_free(in_byte_order_);
-  g_free(names_);
-  g_free(values_);
 }

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "owned.h"
+
 // Each value is followed by this many bytes that may be read, so that it
 // can be copied in whole 16-byte steps.
 constexpr size_t kValuePadding = 16;
@@ -24,7 +26,6 @@ class NameList {
   // matches the earlier one matches and wins. What is left keeps the order
   // of the command line: at a position the lowest index that matches wins.
   NameList(const char* const* arguments, size_t count);
-  ~NameList();
   NameList(const NameList&) = delete;
   NameList& operator=(const NameList&) = delete;
 
@@ -33,15 +34,15 @@ class NameList {
   size_t longest() const { return longest_; }
   // The indices of the names with the names in byte order (a name before
   // those it begins).
-  const uint32_t* in_byte_order() const { return in_byte_order_; }
+  const uint32_t* in_byte_order() const { return in_byte_order_.get(); }
   // Whether some name starts with byte.
   bool starts_with(unsigned char byte) const { return (first_bytes_[byte / 64] >> byte % 64) & 1; }
 
  private:
-  Name* names_ = nullptr;
+  Owned<Name> names_;
   size_t count_ = 0;
-  char* values_ = nullptr;  // the values, each padded
-  uint32_t* in_byte_order_ = nullptr;
+  Owned<char> values_;  // the values, each padded
+  Owned<uint32_t> in_byte_order_;
   size_t longest_ = 0;
   uint64_t first_bytes_[4] = {};
 };

@@ -142,9 +142,9 @@ void PrefixTree::build(const NameList& names) {
   }
 
   // Every node kept but the root is the target of one edge.
-  edges_ = g_new0(Edge, nodes);
-  along_ = g_new(int32_t, along_size + 1);
-  sides_ = g_new(Side, side_size + 1);
+  edges_.reset(g_new0(Edge, nodes));
+  along_.reset(g_new(int32_t, along_size + 1));
+  sides_.reset(g_new(Side, side_size + 1));
   size_t label_bytes = 0;
   one_size_ = count > 0 && names.longest() == first_;
   first_mask_ = first_ == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * first_)) - 1;
@@ -155,27 +155,27 @@ void PrefixTree::build(const NameList& names) {
     label_bytes += built[v].depth - built[top[v]].depth + 8;
     crossings += built[top[v]].depth < first_ && first_ <= built[v].depth;
   }
-  labels_ = static_cast<char*>(g_malloc0(label_bytes + 1));
+  labels_.reset(static_cast<char*>(g_malloc0(label_bytes + 1)));
   size_t slots = 64;
   while (slots < 2 * static_cast<size_t>(nodes))
     slots *= 2;
-  slots_ = g_new0(uint64_t, slots);
+  slots_.reset(g_new0(uint64_t, slots));
   slot_mask_ = slots - 1;
   slot_shift_ = 64 - lowest_set_bit(slots);
   size_t entries = 16;
   while (entries < 2 * crossings)
     entries *= 2;
   // Aligned as Entry asks (g_malloc aligns less).
-  entry_memory_ = g_malloc0(entries * sizeof(Entry) + alignof(Entry));
-  const size_t misaligned = reinterpret_cast<uintptr_t>(entry_memory_) % alignof(Entry);
-  entries_ = reinterpret_cast<Entry*>(static_cast<char*>(entry_memory_) +
+  entry_memory_.reset(static_cast<char*>(g_malloc0(entries * sizeof(Entry) + alignof(Entry))));
+  const size_t misaligned = reinterpret_cast<uintptr_t>(entry_memory_.get()) % alignof(Entry);
+  entries_ = reinterpret_cast<Entry*>(entry_memory_.get() +
                                       (misaligned ? alignof(Entry) - misaligned : 0));
-  keys_ = g_new0(uint64_t, entries);
+  keys_.reset(g_new0(uint64_t, entries));
   entry_mask_ = entries - 1;
   entry_shift_ = 64 - lowest_set_bit(entries);
-  char* next_label = labels_;
-  int32_t* next_along = along_;
-  Side* next_side = sides_;
+  char* next_label = labels_.get();
+  int32_t* next_along = along_.get();
+  Side* next_side = sides_.get();
   for (uint32_t v = 1; v < nodes; v++) {
     if (!kept(v))
       continue;
@@ -251,14 +251,4 @@ void PrefixTree::build(const NameList& names) {
       entry.whole = true;
     }
   }
-}
-
-PrefixTree::~PrefixTree() {
-  g_free(edges_);
-  g_free(labels_);
-  g_free(along_);
-  g_free(sides_);
-  g_free(slots_);
-  g_free(entry_memory_);
-  g_free(keys_);
 }

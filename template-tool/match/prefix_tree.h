@@ -7,11 +7,11 @@
 #include <cstring>
 
 #include "names.h"
+#include "owned.h"
 
 class PrefixTree {
  public:
   PrefixTree() = default;
-  ~PrefixTree();
   PrefixTree(const PrefixTree&) = delete;
   PrefixTree& operator=(const PrefixTree&) = delete;
 
@@ -203,20 +203,20 @@ class PrefixTree {
   }
 
   const NameList* names_ = nullptr;
-  Edge* edges_ = nullptr;
-  char* labels_ = nullptr;
-  int32_t* along_ = nullptr;  // every edge's along
-  Side* sides_ = nullptr;     // every edge's side
-  size_t first_ = 0;          // how many first bytes are looked up at once
-  bool one_size_ = false;     // every name is first_ bytes long
+  Owned<Edge> edges_;
+  Owned<char> labels_;
+  Owned<int32_t> along_;   // every edge's along
+  Owned<Side> sides_;      // every edge's side
+  size_t first_ = 0;       // how many first bytes are looked up at once
+  bool one_size_ = false;  // every name is first_ bytes long
   uint64_t first_mask_ = 0;
-  void* entry_memory_ = nullptr;
+  Owned<char> entry_memory_;
   Entry* entries_ = nullptr;  // in entry_memory_
-  uint64_t* keys_ = nullptr;  // each entry's key, 0 when free
+  Owned<uint64_t> keys_;      // each entry's key, 0 when free
   size_t entry_mask_ = 0;
   int entry_shift_ = 64;
   // The edges below: (node << 8 | byte) << 32 | edge, 0 when free.
-  uint64_t* slots_ = nullptr;
+  Owned<uint64_t> slots_;
   size_t slot_mask_ = 0;
   int slot_shift_ = 64;
 };

@@ -8,11 +8,9 @@ Sink::Sink(size_t capacity, Flush hand_on, void* context)
       flush_(hand_on),
       context_(context) {}
 
-Sink::~Sink() { g_free(buffer_); }
-
 void Sink::flush() {
   if (used_ > 0)
-    flush_(context_, buffer_, used_);
+    flush_(context_, buffer_.get(), used_);
   used_ = 0;
 }
 
@@ -22,6 +20,6 @@ void Sink::put_past_end(const char* data, size_t size) {
     flush_(context_, data, size);
     return;
   }
-  memcpy(buffer_, data, size);
+  memcpy(buffer_.get(), data, size);
   used_ = size;
 }

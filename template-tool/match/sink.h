@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "owned.h"
+
 // Where expanded bytes go: a fixed buffer, handed to flush whenever it fills
 // up, so that output never piles up in memory.
 //
@@ -19,13 +21,12 @@ class Sink {
   static constexpr size_t kSlack = 64;
   using Flush = void (*)(void* context, const char* data, size_t size);
   Sink(size_t capacity, Flush hand_on, void* context);
-  ~Sink();
   Sink(const Sink&) = delete;
   Sink& operator=(const Sink&) = delete;
 
   void put(const char* data, size_t size) {
     if (size <= capacity_ - used_) {
-      memcpy(buffer_ + used_, data, size);
+      memcpy(buffer_.get() + used_, data, size);
       used_ += size;
     } else {
       put_past_end(data, size);
@@ -36,25 +37,25 @@ class Sink {
 
   // For writing straight into the buffer: the next byte's place, and where
   // the buffer's capacity ends.
-  char* cursor() const { return buffer_ + used_; }
-  char* limit() const { return buffer_ + capacity_; }
+  char* cursor() const { return buffer_.get() + used_; }
+  char* limit() const { return buffer_.get() + capacity_; }
   // The buffer now holds everything before end (at most kSlack past limit()).
   void finish_at(char* end) {
-    used_ = static_cast<size_t>(end - buffer_);
+    used_ = static_cast<size_t>(end - buffer_.get());
     if (used_ > capacity_)
       flush();
   }
   // Hands on everything before end; the new cursor.
   char* flush_at(char* end) {
-    used_ = static_cast<size_t>(end - buffer_);
+    used_ = static_cast<size_t>(end - buffer_.get());
     flush();
-    return buffer_;
+    return buffer_.get();
   }
 
  private:
   void put_past_end(const char* data, size_t size);
 
-  char* buffer_;
+  Owned<char> buffer_;
   size_t capacity_;
   size_t used_ = 0;
   Flush flush_;

@@ -19,16 +19,6 @@ T* try_new(size_t count) {
 
 }  // namespace
 
-StartFinder::~StartFinder() {
-  g_free(table_);
-  g_free(special_name_);
-  g_free(first_child_);
-  g_free(child_byte_);
-  g_free(child_node_);
-  g_free(fail_);
-  g_free(node_name_);
-}
-
 bool StartFinder::build(const NameList& names, size_t most_table_bytes,
                         size_t eight_lanes_from_bytes) {
   const size_t count = names.count();
@@ -85,15 +75,15 @@ bool StartFinder::build(const NameList& names, size_t most_table_bytes,
   }
 
   // Children by node, in byte order.
-  first_child_ = try_new<uint32_t>(nodes + 1);
-  child_byte_ = try_new<unsigned char>(nodes);
-  child_node_ = try_new<uint32_t>(nodes);
-  fail_ = try_new<uint32_t>(nodes);
-  node_name_ = try_new<uint32_t>(nodes);
+  first_child_.reset(try_new<uint32_t>(nodes + 1));
+  child_byte_.reset(try_new<unsigned char>(nodes));
+  child_node_.reset(try_new<uint32_t>(nodes));
+  fail_.reset(try_new<uint32_t>(nodes));
+  node_name_.reset(try_new<uint32_t>(nodes));
   g_autofree uint32_t* queue = try_new<uint32_t>(nodes);
   if (!first_child_ || !child_byte_ || !child_node_ || !fail_ || !node_name_ || !queue)
     return false;
-  memset(first_child_, 0, (nodes + 1) * sizeof(uint32_t));
+  memset(first_child_.get(), 0, (nodes + 1) * sizeof(uint32_t));
   for (uint32_t v = 1; v < nodes; v++)
     first_child_[parent[v] + 1]++;
   for (uint32_t v = 0; v < nodes; v++)
@@ -102,7 +92,7 @@ bool StartFinder::build(const NameList& names, size_t most_table_bytes,
     g_autofree uint32_t* filled = try_new<uint32_t>(nodes);
     if (!filled)
       return false;
-    memcpy(filled, first_child_, nodes * sizeof(uint32_t));
+    memcpy(filled, first_child_.get(), nodes * sizeof(uint32_t));
     for (uint32_t v = 1; v < nodes; v++) {
       const uint32_t slot = filled[parent[v]]++;
       child_byte_[slot] = byte[v];
@@ -201,14 +191,14 @@ bool StartFinder::build(const NameList& names, size_t most_table_bytes,
   }
   // After a NUL all is as at the root.
   memcpy(table + special, table, stride * sizeof(uint32_t));
-  table_ = static_cast<uint32_t*>(g_steal_pointer(&table));
-  special_name_ = static_cast<uint32_t*>(g_steal_pointer(&names_of));
+  table_.reset(static_cast<uint32_t*>(g_steal_pointer(&table)));
+  special_name_.reset(static_cast<uint32_t*>(g_steal_pointer(&names_of)));
   // The tree is no longer needed.
-  g_clear_pointer(&first_child_, g_free);
-  g_clear_pointer(&child_byte_, g_free);
-  g_clear_pointer(&child_node_, g_free);
-  g_clear_pointer(&fail_, g_free);
-  g_clear_pointer(&node_name_, g_free);
+  first_child_.reset();
+  child_byte_.reset();
+  child_node_.reset();
+  fail_.reset();
+  node_name_.reset();
   return true;
 }
 
@@ -216,11 +206,11 @@ bool StartFinder::build(const NameList& names, size_t most_table_bytes,
 // has no such child; the root's "no child" is itself.
 uint32_t StartFinder::next_slowly(uint32_t node, unsigned char byte) const {
   for (;;) {
-    const unsigned char* bytes = child_byte_ + first_child_[node];
-    const unsigned char* end = child_byte_ + first_child_[node + 1];
+    const unsigned char* bytes = child_byte_.get() + first_child_[node];
+    const unsigned char* end = child_byte_.get() + first_child_[node + 1];
     const unsigned char* found = std::lower_bound(bytes, end, byte);
     if (found != end && *found == byte)
-      return child_node_[found - child_byte_];
+      return child_node_[found - child_byte_.get()];
     if (node == 0)
       return 0;
     node = fail_[node];
@@ -248,7 +238,7 @@ template <int kLanes>
 size_t StartFinder::find_in_lanes(const char* begin, const char* end, const char* text_end,
                                   Start* out, const char** nul) const {
   static_assert(kLanes == 1 || kLanes == 4 || kLanes == 8, "one lane, four or eight");
-  const uint32_t* const table = table_;
+  const uint32_t* const table = table_.get();
   const uint8_t* const classes = classes_;
   const size_t special = special_;
   const size_t lane_size = static_cast<size_t>(end - begin) / kLanes;

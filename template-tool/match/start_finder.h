@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "names.h"
+#include "owned.h"
 
 struct Start {
   uint32_t offset;  // from the beginning of the stretch
@@ -17,7 +18,6 @@ struct Start {
 class StartFinder {
  public:
   StartFinder() = default;
-  ~StartFinder();
   StartFinder(const StartFinder&) = delete;
   StartFinder& operator=(const StartFinder&) = delete;
 
@@ -55,17 +55,17 @@ class StartFinder {
   // indexed by state + class, each entry the next state, that is a row's
   // offset. The root's row is at 0. From special_ on come the row for after
   // a NUL and the rows at which some name starts.
-  uint32_t* table_ = nullptr;
-  uint32_t* special_name_ = nullptr;  // by row from special_: the name that starts
+  Owned<uint32_t> table_;
+  Owned<uint32_t> special_name_;  // by row from special_: the name that starts
   uint8_t classes_[256] = {};
   int shift_ = 0;
   uint32_t special_ = 0;
   bool eight_lanes_ = false;
   // Otherwise, the tree itself: each node's children (bytes sorted), its
   // failure link and the name that starts where it is reached.
-  uint32_t* first_child_ = nullptr;  // nodes_ + 1 entries into child_*
-  unsigned char* child_byte_ = nullptr;
-  uint32_t* child_node_ = nullptr;
-  uint32_t* fail_ = nullptr;
-  uint32_t* node_name_ = nullptr;
+  Owned<uint32_t> first_child_;  // nodes_ + 1 entries into child_*
+  Owned<unsigned char> child_byte_;
+  Owned<uint32_t> child_node_;
+  Owned<uint32_t> fail_;
+  Owned<uint32_t> node_name_;
 };
