@@ -13,6 +13,19 @@ namespace {
 
 using namespace std::string_literals;
 
+// Sizes and indices drawn from a seeded generator, so that a failing round
+// comes back the same.
+class Picker {
+ public:
+  explicit Picker(unsigned seed) : random_(seed) {}
+  size_t operator()(size_t low, size_t high) {
+    return std::uniform_int_distribution<size_t>(low, high)(random_);
+  }
+
+ private:
+  std::mt19937 random_;
+};
+
 struct ExpandCase {
   const char* name;
   std::string text;
@@ -119,10 +132,7 @@ TEST(Expand, AgreesWithPlainMethodOnRandomCases) {
 // to longer than the sink's slack: each byte is looked up in a table. Texts
 // of any bytes, a NUL now and then, in pieces into sinks small and large.
 TEST(Expand, OneByteNamesAgreeWithPlainMethod) {
-  std::mt19937 random(1);
-  auto pick = [&random](size_t low, size_t high) {
-    return std::uniform_int_distribution<size_t>(low, high)(random);
-  };
+  Picker pick(1);
   const size_t kValueSizes[] = {0, 1, 2, 15, 16, 17, 64, 65, 300};
   for (int round = 0; round < 400; round++) {
     std::vector<std::string> owned;
@@ -151,10 +161,7 @@ TEST(Expand, OneByteNamesAgreeWithPlainMethod) {
 // past the sink's end, names all of one size (looked up the short way up to
 // eight bytes) or of several, longer than a machine word, sharing prefixes.
 TEST(Expand, LongTextsAgreeWithPlainMethod) {
-  std::mt19937 random(64);
-  auto pick = [&random](size_t low, size_t high) {
-    return std::uniform_int_distribution<size_t>(low, high)(random);
-  };
+  Picker pick(64);
   for (int round = 0; round < 3000; round++) {
     const bool one_size = round % 2 == 0;
     // Every third round, names start with any of many letters, so that up
@@ -192,10 +199,7 @@ TEST(Expand, LongTextsAgreeWithPlainMethod) {
 // and small enough to cut names. Both ways must give the plain method's
 // output, and so must the choice between them.
 TEST(Expand, ManyNamesAgreeWithPlainMethod) {
-  std::mt19937 random(1500);
-  auto pick = [&random](size_t low, size_t high) {
-    return std::uniform_int_distribution<size_t>(low, high)(random);
-  };
+  Picker pick(1500);
   auto letters = [&](const std::string& alphabet, size_t low, size_t high) {
     std::string w(pick(low, high), ' ');
     for (char& c : w)
@@ -254,10 +258,7 @@ TEST(Expand, ManyNamesAgreeWithPlainMethod) {
 // thousand, in texts of their pieces, near misses and NULs, cut into pieces
 // that split names and end within a name's first four bytes.
 TEST(Expand, NamesOfFourBytesOrMoreAgreeWithPlainMethod) {
-  std::mt19937 random(4444);
-  auto pick = [&random](size_t low, size_t high) {
-    return std::uniform_int_distribution<size_t>(low, high)(random);
-  };
+  Picker pick(4444);
   const std::string alphabets[] = {"ab", "\x01\x80\xff", "abcdefghij", "@VAR0123456789"};
   for (int round = 0; round < 40; round++) {
     const std::string& alphabet = alphabets[round % 4];
@@ -300,10 +301,7 @@ TEST(Expand, NamesOfFourBytesOrMoreAgreeWithPlainMethod) {
 // the bytes after them are looked at; the output must stay the plain
 // method's wherever the blocks fall.
 TEST(Expand, CrowdedNearMissesAgreeWithPlainMethod) {
-  std::mt19937 random(2026);
-  auto pick = [&random](size_t low, size_t high) {
-    return std::uniform_int_distribution<size_t>(low, high)(random);
-  };
+  Picker pick(2026);
   const std::string alphabets[] = {"0123456789", "VAR", "\x80\x81\xfe\xff", "AZaz_"};
   for (int round = 0; round < 60; round++) {
     const std::string& alphabet = alphabets[round % 4];
@@ -344,10 +342,7 @@ TEST(Expand, CrowdedNearMissesAgreeWithPlainMethod) {
 // stretches where it costs much, so that the expansion turns backwards in
 // the middle of pieces and forwards again later.
 TEST(Expand, TurningBackwardsAndForwardsAgain) {
-  std::mt19937 random(7);
-  auto pick = [&random](size_t low, size_t high) {
-    return std::uniform_int_distribution<size_t>(low, high)(random);
-  };
+  Picker pick(7);
   std::vector<std::string> owned;
   for (int i = 0; i < 40; i++)
     owned.push_back("@N" + std::to_string(i * 7) + "@=" + std::string(i % 5, 'v'));
