@@ -46,7 +46,7 @@ class PairScan {
     uint64_t bits = 0;
     size_t i = 0;
     if (quads_) {
-      if (end - block >= 67) {
+      if (end - block >= 64 + 3) {  // every position's four bytes readable
         for (; i < 64; i++)
           bits |= static_cast<uint64_t>(has_quad(bytes + i)) << i;
         return bits | nul_mask(bytes);
