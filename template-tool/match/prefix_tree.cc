@@ -163,10 +163,10 @@ void PrefixTree::build(const NameList& names) {
   slot_mask_ = slots - 1;
   slot_shift_ = 64 - lowest_set_bit(slots);
   size_t entries = 16;
-  while (entries < 2 * crossings)
+  while (entries < 2 * crossings || (entries < 16 * crossings && entries < 256))
     entries *= 2;
   // Aligned as Entry asks (g_malloc aligns less).
-  entry_memory_.reset(static_cast<char*>(g_malloc0(entries * sizeof(Entry) + alignof(Entry))));
+  entry_memory_.reset(static_cast<char*>(g_malloc(entries * sizeof(Entry) + alignof(Entry))));
   const size_t misaligned = reinterpret_cast<uintptr_t>(entry_memory_.get()) % alignof(Entry);
   entries_ = reinterpret_cast<Entry*>(entry_memory_.get() +
                                       (misaligned ? alignof(Entry) - misaligned : 0));
@@ -241,6 +241,7 @@ void PrefixTree::build(const NameList& names) {
       i = (i + 1) & entry_mask_;
     keys_[i] = key;
     Entry& entry = entries_[i];
+    entry = Entry{};  // only the entries used are written
     entry.edge = v;
     entry.into = static_cast<uint8_t>(first_ - from - 1);
     const size_t rest = built[v].depth - first_;
