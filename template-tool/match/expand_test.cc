@@ -366,6 +366,41 @@ TEST(Expand, TurningBackwardsAndForwardsAgain) {
   }
 }
 
+// So many names beginning with so many bytes that their reversed table is
+// large: forwards goes first, and backwards takes over once the look-ups
+// have cost about what building the table does. The plain method would take
+// minutes here; going backwards all the time is checked against it above.
+TEST(Expand, ForwardsUntilALargeTableIsBuilt) {
+  Picker pick(20000);
+  auto letters = [&](size_t low, size_t high) {
+    std::string w(pick(low, high), ' ');
+    for (char& c : w)
+      c = static_cast<char>('a' + pick(0, 25));
+    return w;
+  };
+  std::vector<std::string> names, owned;
+  for (size_t i = 0; i < 20000; i++) {
+    names.push_back(letters(8, 16));
+    owned.push_back(names.back() + "=" + std::to_string(i % 1000));
+  }
+  std::string text;
+  while (text.size() < (1 << 19)) {
+    const std::string& name = names[pick(0, names.size() - 1)];
+    text += pick(0, 1) ? name : name.substr(0, pick(1, name.size()));
+    text += letters(0, 40) + (pick(0, 9) == 0 ? "\n" : " ");
+  }
+  auto pieces = [&] { return pick(1, 70000); };
+  const std::string want = expand_in_pieces(text, owned, pieces, 1 << 16, Expander::Way::kBackwards);
+  for (size_t size : {size_t{3000}, text.size()}) {
+    const std::string part = text.substr(0, size);
+    EXPECT_EQ(expand_in_pieces(part, owned, pieces, 1 << 16),
+              size == text.size() ? want
+                                  : expand_in_pieces(part, owned, pieces, 1 << 16,
+                                                     Expander::Way::kBackwards))
+        << size << " bytes";
+  }
+}
+
 TEST(Expand, ValueLargerThanTheSink) {
   const std::string value(1000, 'v');
   const std::string argument = "@=" + value;

@@ -16,6 +16,14 @@ namespace {
 constexpr size_t kBytesPerStep = 4;
 constexpr ptrdiff_t kFirstSteps = 1024;
 constexpr size_t kBackwardsBytes = 256 << 10;
+// Where the reversed names' table would have this many entries or more
+// (16 MiB: some 20,000 names of a dozen letters), building it takes longer
+// than a short template's whole expansion forwards: forwards goes first, and
+// may take a step for every kTableEntriesPerStep of them beyond what bytes
+// earn before the table is built (20,000 names of 8-16 letters on a template
+// of a byte: 52 -> 19 ms).
+constexpr size_t kDeferredTableEntries = size_t{4} << 20;
+constexpr size_t kTableEntriesPerStep = 256;
 // Backwards, the text is read in stretches of at least this many lanes of
 // this many bytes (and twice the longest name); the start finder may split
 // a stretch into more lanes.
@@ -45,6 +53,7 @@ constexpr Identity kIdentity;
 Expander::Expander(const char* const* arguments, size_t count, Way way) : names_(arguments, count) {
   longest_ = names_.longest() > 0 ? names_.longest() : 1;
   spare_steps_ = kFirstSteps;
+  most_spare_steps_ = kFirstSteps;
   // At rest fewer than longest_ bytes are held; a piece adds fewer again.
   held_.reset(static_cast<char*>(g_malloc(2 * longest_)));
   if (way == Way::kEither && names_.longest() == 1) {
@@ -63,6 +72,18 @@ Expander::Expander(const char* const* arguments, size_t count, Way way) : names_
   scalar_ = way == Way::kForwardsScalar;
   never_backwards_ = scalar_;
   try_forwards_ = scalar_ || (way == Way::kEither && first_bytes_.count() <= 16);
+  if (!try_forwards_ && way == Way::kEither) {
+    // Too many bytes begin names for the prefilter to pay, but the table
+    // goes backwards only once it has been built.
+    const size_t entries = StartFinder::most_table_entries(names_);
+    if (entries >= kDeferredTableEntries &&
+        entries <= StartFinder::kMostTableBytes / sizeof(uint32_t)) {
+      try_forwards_ = true;
+      forwards_until_built_ = true;
+      most_spare_steps_ = kFirstSteps + static_cast<ptrdiff_t>(entries / kTableEntriesPerStep);
+      spare_steps_ = most_spare_steps_;
+    }
+  }
   // Backwards is built now when it is the way to go, and otherwise only
   // when going forwards turns out costly.
   if (!try_forwards_ && !can_go_backwards())
@@ -119,8 +140,11 @@ bool Expander::can_go_backwards() {
     return false;
   stretch_ = kLanes * std::max(kLaneBytes, 2 * longest_);
   found_.reset(static_cast<Start*>(g_try_malloc_n(stretch_, sizeof(Start))));
-  if (found_ && starts_.build(names_))
+  if (found_ && starts_.build(names_)) {
+    if (forwards_until_built_)
+      try_forwards_ = false;
     return true;
+  }
   found_.reset();
   never_backwards_ = true;
   return false;
@@ -190,9 +214,9 @@ class Expander::Steps {
     return spare_ + static_cast<ptrdiff_t>(static_cast<size_t>(q - begin_) / kBytesPerStep);
   }
   bool over(ptrdiff_t allowed) const { return static_cast<ptrdiff_t>(taken_) > allowed; }
-  // What is left at stop for the next settling, at most kFirstSteps.
-  ptrdiff_t spare_at(const char* stop) const {
-    return std::min(kFirstSteps, allowed(stop) - static_cast<ptrdiff_t>(taken_));
+  // What is left at stop for the next settling, at most most.
+  ptrdiff_t spare_at(const char* stop, ptrdiff_t most) const {
+    return std::min(most, allowed(stop) - static_cast<ptrdiff_t>(taken_));
   }
 
  private:
@@ -208,7 +232,7 @@ const char* Expander::stop_forwards(const char* q, const Range& range, const Ste
                                     int misses) {
   ended_ = *q == '\0';
   too_costly_ = !ended_ && q < range.settled_end(longest_);
-  spare_steps_ = steps.spare_at(q);
+  spare_steps_ = steps.spare_at(q, most_spare_steps_);
   miss_score_ = misses;
   return q;
 }
@@ -263,7 +287,7 @@ const char* Expander::settle_forwards(Scan scan, const Range& range, Sink& sink)
   const char* stop = p >= until ? p : until;  // a name may end at or beyond until
   if (p < until)
     sink.put(literal, until - literal);
-  spare_steps_ = steps.spare_at(stop);
+  spare_steps_ = steps.spare_at(stop, most_spare_steps_);
   miss_score_ = misses;
   return stop;
 }

@@ -100,6 +100,8 @@ class Expander {
   bool never_backwards_ = false;  // memory ran out, or a test asks: forwards at any cost
   bool too_costly_ = false;       // the last forward settling gave up
   ptrdiff_t spare_steps_;         // steps forwards may take beyond what bytes earn
+  ptrdiff_t most_spare_steps_;    // at most
+  bool forwards_until_built_ = false;  // only until backwards is built
   size_t backwards_left_ = 0;     // bytes to go backwards before forwards again
   int miss_score_ = 0;            // how often look-ups forwards found nothing, lately
   size_t longest_;                // the longest name, at least 1

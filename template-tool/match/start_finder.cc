@@ -17,7 +17,34 @@ T* try_new(size_t count) {
   return static_cast<T*>(g_try_malloc_n(count > 0 ? count : 1, sizeof(T)));
 }
 
+// The bits of a row's index: a class for NUL, one for each byte used and
+// one for all other bytes.
+int class_shift(const bool used[256]) {
+  int classes = 1;
+  for (int b = 1; b < 256; b++)
+    classes += used[b];
+  if (classes < 256)
+    classes++;
+  int shift = 0;
+  while ((1 << shift) < classes)
+    shift++;
+  return shift;
+}
+
 }  // namespace
+
+size_t StartFinder::most_table_entries(const NameList& names) {
+  bool used[256] = {};
+  size_t total = 0;
+  for (size_t i = 0; i < names.count(); i++) {
+    for (size_t k = 0; k < names[i].size; k++)
+      used[static_cast<unsigned char>(names[i].bytes[k])] = true;
+    total += names[i].size;
+  }
+  // A node for every byte of the names at most, the root and the row after
+  // a NUL.
+  return (total + 2) << class_shift(used);
+}
 
 bool StartFinder::build(const NameList& names, size_t most_table_bytes,
                         size_t eight_lanes_from_bytes) {
@@ -125,10 +152,10 @@ bool StartFinder::build(const NameList& names, size_t most_table_bytes,
 
   // The table, when it fits: the rows where a name starts first, so that one
   // comparison tells a state that needs a look from one that does not.
-  int classes = 1;  // NUL is 0
   bool used[256] = {};
   for (uint32_t v = 1; v < nodes; v++)
     used[byte[v]] = true;
+  int classes = 1;  // NUL is 0
   for (int b = 1; b < 256; b++) {
     if (used[b])
       classes_[b] = static_cast<uint8_t>(classes++);
@@ -138,10 +165,8 @@ bool StartFinder::build(const NameList& names, size_t most_table_bytes,
       if (!used[b])
         classes_[b] = static_cast<uint8_t>(classes);
     }
-    classes++;
   }
-  while ((1 << shift_) < classes)
-    shift_++;
+  shift_ = class_shift(used);
   // Rows where no name starts come first, the root's at 0; then, from the
   // first power of two past them, a row for after a NUL and the rows where
   // names start. So a state at or past special_ needs a look: for a few

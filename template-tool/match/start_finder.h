@@ -30,6 +30,9 @@ class StartFinder {
   bool build(const NameList& names, size_t most_table_bytes = kMostTableBytes,
              size_t eight_lanes_from_bytes = kEightLanesFromBytes);
   bool built() const { return nodes_ > 0; }
+  // At most how many entries the table of these names would have: it may
+  // then be refused only when memory runs out.
+  static size_t most_table_entries(const NameList& names);
   // Whether it reads through a table of transitions, or the slow way.
   bool has_table() const { return table_ != nullptr; }
 
