@@ -64,10 +64,12 @@ trap 'rm -rf "$work"' EXIT
 
 # Shape and template size: the sparse common case, the shapes of
 # bench/name_sets.sh, the three that once regressed unseen, 254 one-byte
-# names and start-up (a 2 KiB template, 5 names, as bench/startup.sh).
+# names, two that random name sets found slower than the matcher before
+# (five short names on random letters; 20,000 names on a 2 KiB template) and
+# start-up (a 2 KiB template, 5 names, as bench/startup.sh).
 shapes=(sparse20:4M)
 for shape in $("$build/bench/write-name-set" --shapes); do shapes+=("$shape:4M"); done
-shapes+=(letters26:4M binary10000:4M bytes254:4M startup:2K)
+shapes+=(letters26:4M binary10000:4M bytes254:4M few4:4M many20000:0.002M startup:2K)
 
 # The simulated machine, given in full so that the host's caches play no
 # part: first-level caches of 32 KiB, 8 ways, and a last level of 4 MiB, 16

@@ -291,6 +291,32 @@ NameSet single_bytes(size_t bytes) {
   return {binary_text(random, bytes), with_values(names)};
 }
 
+// Five names of four letters on random letters, most of them cut short: a
+// fifth of the positions begin a name, and most look-ups find none.
+NameSet few_short(size_t bytes) {
+  Random random(22);
+  const std::vector<std::string> names =
+      unique(random, 5, [](Random& r) { return r.letters(4, 4, kLower); });
+  std::string text;
+  while (text.size() < bytes) {
+    text += random.letters(0, 100, kLower);
+    const std::string& name = names[random.below(names.size())];
+    text += random.below(5) == 0 ? name : name.substr(0, 1 + random.below(3));
+  }
+  text.resize(bytes);
+  return {text, with_values(names)};
+}
+
+// 20,000 names of 8 to 16 letters, so many that their reversed table would
+// take 16 MiB or more, on lines of words (the cost guard runs it on 2 KiB).
+NameSet many_letters(size_t bytes) {
+  Random random(23);
+  const std::vector<std::string> names =
+      unique(random, 20000, [](Random& r) { return r.letters(8, 16, kLower); });
+  return {lines(bytes, random, [&] { return names[random.below(names.size())]; }),
+          with_values(names)};
+}
+
 struct Shape {
   const char* name;
   NameSet (*make)(size_t bytes);
@@ -318,6 +344,8 @@ const Shape kMoreShapes[] = {
     {"letters26", letters},
     {"binary10000", binary},
     {"bytes254", single_bytes},
+    {"few4", few_short},
+    {"many20000", many_letters},
 };
 
 }  // namespace
