@@ -21,6 +21,13 @@ class Picker {
   size_t operator()(size_t low, size_t high) {
     return std::uniform_int_distribution<size_t>(low, high)(random_);
   }
+  // low to high bytes drawn from alphabet.
+  std::string word(const std::string& alphabet, size_t low, size_t high) {
+    std::string w((*this)(low, high), ' ');
+    for (char& c : w)
+      c = alphabet[(*this)(0, alphabet.size() - 1)];
+    return w;
+  }
 
  private:
   std::mt19937 random_;
@@ -200,24 +207,18 @@ TEST(Expand, LongTextsAgreeWithPlainMethod) {
 // output, and so must the choice between them.
 TEST(Expand, ManyNamesAgreeWithPlainMethod) {
   Picker pick(1500);
-  auto letters = [&](const std::string& alphabet, size_t low, size_t high) {
-    std::string w(pick(low, high), ' ');
-    for (char& c : w)
-      c = alphabet[pick(0, alphabet.size() - 1)];
-    return w;
-  };
   for (int round = 0; round < 48; round++) {
     std::vector<std::string> names;
     const size_t count = pick(1, round % 4 == 0 ? 3000 : 400);
     for (size_t i = 0; i < count; i++) {
       switch ((round + i % 3) % 5) {
-        case 0: names.push_back("@" + letters("ABCDEFGHIJ_0123", 1, 12) + "@"); break;
-        case 1: names.push_back(letters("abc", 1, 8)); break;
+        case 0: names.push_back("@" + pick.word("ABCDEFGHIJ_0123", 1, 12) + "@"); break;
+        case 1: names.push_back(pick.word("abc", 1, 8)); break;
         case 2:
-          names.push_back(std::string(pick(1, 60), "ab"[round % 2]) + letters("ab", 0, 2));
+          names.push_back(std::string(pick(1, 60), "ab"[round % 2]) + pick.word("ab", 0, 2));
           break;
-        case 3: names.push_back(pick(0, 1) ? letters("ab", 1, 6) : letters("ab", 500, 3000)); break;
-        default: names.push_back(letters("\x80\xc3\xa9\xff@", 1, 7)); break;
+        case 3: names.push_back(pick(0, 1) ? pick.word("ab", 1, 6) : pick.word("ab", 500, 3000)); break;
+        default: names.push_back(pick.word("\x80\xc3\xa9\xff@", 1, 7)); break;
       }
     }
     std::vector<std::string> owned;
@@ -230,7 +231,7 @@ TEST(Expand, ManyNamesAgreeWithPlainMethod) {
         const std::string& name = names[pick(0, names.size() - 1)];
         text += name.substr(0, pick(name.size() / 2, name.size()));
       } else {
-        text += letters("abc@ \x80\xff\n", 1, 30);
+        text += pick.word("abc@ \x80\xff\n", 1, 30);
       }
     }
     if (round % 6 == 5 && !text.empty())
@@ -264,10 +265,7 @@ TEST(Expand, NamesOfFourBytesOrMoreAgreeWithPlainMethod) {
     const std::string& alphabet = alphabets[round % 4];
     std::vector<std::string> names;
     for (size_t i = 0, count = pick(1, round % 5 == 0 ? 3000 : 200); i < count; i++) {
-      std::string name(pick(4, 9), ' ');
-      for (char& c : name)
-        c = alphabet[pick(0, alphabet.size() - 1)];
-      names.push_back(name);
+      names.push_back(pick.word(alphabet, 4, 9));
     }
     std::vector<std::string> owned;
     for (size_t i = 0; i < names.size(); i++)
@@ -373,10 +371,7 @@ TEST(Expand, TurningBackwardsAndForwardsAgain) {
 TEST(Expand, ForwardsUntilALargeTableIsBuilt) {
   Picker pick(20000);
   auto letters = [&](size_t low, size_t high) {
-    std::string w(pick(low, high), ' ');
-    for (char& c : w)
-      c = static_cast<char>('a' + pick(0, 25));
-    return w;
+    return pick.word("abcdefghijklmnopqrstuvwxyz", low, high);
   };
   std::vector<std::string> names, owned;
   for (size_t i = 0; i < 20000; i++) {
