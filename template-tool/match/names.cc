@@ -5,25 +5,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "byte_order.h"
+
 namespace {
 
 struct Candidate {
-  const char* bytes;
-  size_t size;
+  OrderedBytes name;
   size_t argument;  // its place on the command line
 };
 
-bool less(const Candidate& a, const Candidate& b) {
-  const int c = memcmp(a.bytes, b.bytes, std::min(a.size, b.size));
-  if (c != 0)
-    return c < 0;
-  if (a.size != b.size)
-    return a.size < b.size;
-  return a.argument < b.argument;
-}
-
 bool is_prefix(const Candidate& a, const Candidate& b) {
-  return a.size <= b.size && memcmp(a.bytes, b.bytes, a.size) == 0;
+  return a.name.size <= b.name.size && memcmp(a.name.bytes, b.name.bytes, a.name.size) == 0;
 }
 
 }  // namespace
@@ -34,12 +26,15 @@ NameList::NameList(const char* const* arguments, size_t count) {
   for (size_t i = 0; i < count; i++) {
     const char* equals = strchr(arguments[i], '=');
     if (equals && equals != arguments[i])
-      candidates[usable++] = {arguments[i], static_cast<size_t>(equals - arguments[i]), i};
+      candidates[usable++] = {{arguments[i], static_cast<size_t>(equals - arguments[i])}, i};
   }
   // In byte order a name comes after every name that begins it. The stack
   // holds those that begin the current one, with the earliest argument
   // among them: a name listed after one that begins it can never match.
-  std::sort(candidates, candidates + usable, less);
+  std::sort(candidates, candidates + usable, [](const Candidate& a, const Candidate& b) {
+    const int c = compare(a.name, b.name);
+    return c != 0 ? c < 0 : a.argument < b.argument;
+  });
   g_autofree bool* kept = g_new0(bool, count > 0 ? count : 1);
   g_autofree size_t* stack = g_new(size_t, usable > 0 ? usable : 1);     // into candidates
   g_autofree size_t* earliest = g_new(size_t, usable > 0 ? usable : 1);  // argument

@@ -59,9 +59,7 @@ void PrefixTree::build(const NameList& names) {
     size_t shared = 0;
     if (i > 0) {
       const Name& before = names[order[i - 1]];
-      while (shared < before.size && shared < name.size &&
-             before.bytes[shared] == name.bytes[shared])
-        shared++;
+      shared = shared_prefix(before.bytes, name.bytes, std::min(before.size, name.size));
     }
     uint32_t popped = 0;
     bool any = false;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "byte_order.h"
 #include "names.h"
 #include "owned.h"
 
@@ -66,7 +67,7 @@ class PrefixTree {
       if (edge->along) {
         // Names end on the way, or leave it by a byte and end: the deepest
         // the text reaches wins.
-        const size_t reached = common(at, label, size < left ? size : left);
+        const size_t reached = shared_prefix(at, label, size < left ? size : left);
         work += 1 + reached / 8;
         const size_t passed = full - size + reached;
         const int32_t found = edge->along[passed];
@@ -152,16 +153,6 @@ class PrefixTree {
     uint64_t word = 0;
     memcpy(&word, p, size < 8 ? size : 8);
     return word;
-  }
-  // How many of the first size bytes at at are label's, up to the first
-  // that differs; size bytes may be read at at.
-  static size_t common(const char* at, const char* label, size_t size) {
-    size_t i = 0;
-    while (i + 8 <= size && load(at + i) == load(label + i))
-      i += 8;
-    while (i < size && at[i] == label[i])
-      i++;
-    return i;
   }
   // Whether the size bytes at at are label's; left bytes may be read at at.
   static bool same(const char* at, const char* label, size_t size, size_t left) {

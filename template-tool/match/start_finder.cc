@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "byte_order.h"
+
 namespace {
 
 constexpr uint32_t kNone = UINT32_MAX;
@@ -16,6 +18,12 @@ template <typename T>
 T* try_new(size_t count) {
   return static_cast<T*>(g_try_malloc_n(count > 0 ? count : 1, sizeof(T)));
 }
+
+// A name reversed, and which it is.
+struct Reversed {
+  OrderedBytes bytes;
+  uint32_t name;
+};
 
 // The bits of a row's index: a class for NUL, one for each byte used and
 // one for all other bytes.
@@ -54,28 +62,24 @@ bool StartFinder::build(const NameList& names, size_t most_table_bytes,
     total += names[i].size;
   // The names reversed, in byte order.
   g_autofree char* reversed = try_new<char>(total);
-  g_autofree size_t* at = try_new<size_t>(count);
-  g_autofree uint32_t* order = try_new<uint32_t>(count);
+  g_autofree Reversed* order = try_new<Reversed>(count);
   // The tree: a node for every distinct ending of a name.
   const size_t most = total + 1;
   g_autofree uint32_t* parent = try_new<uint32_t>(most);
   g_autofree unsigned char* byte = try_new<unsigned char>(most);
   g_autofree uint32_t* own = try_new<uint32_t>(most);
   g_autofree uint32_t* path = try_new<uint32_t>(names.longest() + 1);
-  if (!reversed || !at || !order || !parent || !byte || !own || !path)
+  if (!reversed || !order || !parent || !byte || !own || !path)
     return false;
   size_t next = 0;
   for (size_t i = 0; i < count; i++) {
-    at[i] = next;
+    char* r = reversed + next;
     for (size_t k = names[i].size; k-- > 0;)
       reversed[next++] = names[i].bytes[k];
-    order[i] = static_cast<uint32_t>(i);
+    order[i] = {OrderedBytes(r, names[i].size), static_cast<uint32_t>(i)};
   }
-  std::sort(order, order + count, [&](uint32_t a, uint32_t b) {
-    const size_t sa = names[a].size, sb = names[b].size;
-    const int c = memcmp(reversed + at[a], reversed + at[b], std::min(sa, sb));
-    return c != 0 ? c < 0 : sa < sb;
-  });
+  std::sort(order, order + count,
+            [](const Reversed& a, const Reversed& b) { return compare(a.bytes, b.bytes) < 0; });
   // Sorted, each reversed name shares a beginning with the one before it
   // and adds nodes for the rest; so a node's children come in byte order.
   uint32_t nodes = 1;
@@ -83,14 +87,12 @@ bool StartFinder::build(const NameList& names, size_t most_table_bytes,
   own[0] = kNone;
   path[0] = 0;
   for (size_t i = 0; i < count; i++) {
-    const char* r = reversed + at[order[i]];
-    const size_t size = names[order[i]].size;
+    const char* r = order[i].bytes.bytes;
+    const size_t size = order[i].bytes.size;
     size_t shared = 0;
     if (i > 0) {
-      const char* before = reversed + at[order[i - 1]];
-      const size_t before_size = names[order[i - 1]].size;
-      while (shared < size && shared < before_size && r[shared] == before[shared])
-        shared++;
+      const OrderedBytes& before = order[i - 1].bytes;
+      shared = shared_prefix(before.bytes, r, std::min(before.size, size));
     }
     for (size_t k = shared; k < size; k++) {
       parent[nodes] = path[k];
@@ -98,7 +100,7 @@ bool StartFinder::build(const NameList& names, size_t most_table_bytes,
       own[nodes] = kNone;
       path[k + 1] = nodes++;
     }
-    own[path[size]] = order[i];
+    own[path[size]] = order[i].name;
   }
 
   // Children by node, in byte order.
