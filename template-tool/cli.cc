@@ -39,19 +39,23 @@ int template_main(int argc, char** argv) {
   const char* template_path = argv[1];
   const char* output_path = argv[2];
   g_autoptr(GError) error = nullptr;
+  TemplateFile input;
+  if (!input.open(template_path, &error)) {
+    report("load template", template_path, error);
+    return 1;
+  }
   // Everything the expansion needs is allocated before the temporary file
   // exists: when memory runs out, GLib ends the process without a chance to
   // remove it.
-  Expander expander(argv + 3, static_cast<size_t>(argc - 3));
+  Expander expander(argv + 3, static_cast<size_t>(argc - 3), Expander::Way::kEither, input.size());
   const gsize piece_size = MAX(kPiece, kLongestNamesInAPiece * expander.longest());
   g_autofree char* piece = static_cast<char*>(g_malloc(piece_size));
   OutputFile output;
   Sink sink(piece_size, write_to, &output);
   // The first piece is read before the output is touched, so a template that
   // cannot be read leaves it alone.
-  TemplateFile input;
-  gssize got = -1;
-  if (!input.open(template_path, &error) || (got = input.read(piece, piece_size, &error)) < 0) {
+  gssize got = input.read(piece, piece_size, &error);
+  if (got < 0) {
     report("load template", template_path, error);
     return 1;
   }

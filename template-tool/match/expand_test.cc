@@ -217,7 +217,9 @@ TEST(Expand, ManyNamesAgreeWithPlainMethod) {
         case 2:
           names.push_back(std::string(pick(1, 60), "ab"[round % 2]) + pick.word("ab", 0, 2));
           break;
-        case 3: names.push_back(pick(0, 1) ? pick.word("ab", 1, 6) : pick.word("ab", 500, 3000)); break;
+        case 3:
+          names.push_back(pick(0, 1) ? pick.word("ab", 1, 6) : pick.word("ab", 500, 3000));
+          break;
         default: names.push_back(pick.word("\x80\xc3\xa9\xff@", 1, 7)); break;
       }
     }
@@ -385,14 +387,51 @@ TEST(Expand, ForwardsUntilALargeTableIsBuilt) {
     text += letters(0, 40) + (pick(0, 9) == 0 ? "\n" : " ");
   }
   auto pieces = [&] { return pick(1, 70000); };
-  const std::string want = expand_in_pieces(text, owned, pieces, 1 << 16, Expander::Way::kBackwards);
+  const std::string want =
+      expand_in_pieces(text, owned, pieces, 1 << 16, Expander::Way::kBackwards);
   for (size_t size : {size_t{3000}, text.size()}) {
     const std::string part = text.substr(0, size);
     EXPECT_EQ(expand_in_pieces(part, owned, pieces, 1 << 16),
-              size == text.size() ? want
-                                  : expand_in_pieces(part, owned, pieces, 1 << 16,
-                                                     Expander::Way::kBackwards))
+              size == text.size()
+                  ? want
+                  : expand_in_pieces(part, owned, pieces, 1 << 16, Expander::Way::kBackwards))
         << size << " bytes";
+  }
+}
+
+// Names beginning with more bytes than the prefilter takes: on a template
+// known to be short forwards goes first, and backwards takes over once the
+// look-ups cost too much, which dense names make them do mid-way. What the
+// expander is told of the size only steers it: told wrong, the output is the
+// same.
+TEST(Expand, ShortTemplatesGoForwardsFirst) {
+  Picker pick(17);
+  for (int round = 0; round < 40; round++) {
+    std::vector<std::string> names, owned;
+    for (size_t i = 0, count = pick(1, 400); i < count; i++) {
+      names.push_back(pick.word("abcdefghijklmnopqrstuvwxyz@", 1, round % 2 ? 4 : 14));
+      owned.push_back(names.back() + "=" + std::to_string(i % 100));
+    }
+    std::string text;
+    const size_t size = pick(0, 12000);
+    const size_t one_in = pick(1, 200);
+    while (text.size() < size) {
+      if (pick(1, one_in) == 1) {
+        const std::string& name = names[pick(0, names.size() - 1)];
+        text += name.substr(0, pick(1, name.size()));
+      } else {
+        text += pick.word("abcdefghijklmnopqrstuvwxyz@ \n\xff", 1, 12);
+      }
+    }
+    std::vector<std::string_view> arguments(owned.begin(), owned.end());
+    const std::string want = expand_model(text, arguments);
+    for (uint64_t told : {uint64_t{text.size()}, uint64_t{1}, uint64_t{text.size()} << 20}) {
+      auto next_piece = [&] { return pick(1, round % 3 ? 20000 : 200); };
+      ASSERT_EQ(
+          expand_in_pieces(text, owned, next_piece, pick(1, 5000), Expander::Way::kEither, told),
+          want)
+          << "round " << round << ", told " << told << " bytes";
+    }
   }
 }
 

@@ -24,6 +24,14 @@ constexpr size_t kBackwardsBytes = 256 << 10;
 // of a byte: 52 -> 19 ms).
 constexpr size_t kDeferredTableEntries = size_t{4} << 20;
 constexpr size_t kTableEntriesPerStep = 256;
+// So does it, with a step for every kShortTableEntriesPerStep, where the
+// template is known to hold fewer bytes than a kEntriesPerTemplateByte-th of
+// the table's entries: on names that crowd the text, forwards costs about
+// twice what backwards does a byte, and building the table as much as that
+// difference over about half a byte for each of its entries (10,000 words on
+// 2 KiB: 22 -> 12 ms; on 0.75 MiB, near the bound, 8% less).
+constexpr uint64_t kEntriesPerTemplateByte = 3;
+constexpr size_t kShortTableEntriesPerStep = 4;
 // Backwards, the text is read in stretches of at least this many lanes of
 // this many bytes (and twice the longest name); the start finder may split
 // a stretch into more lanes.
@@ -50,7 +58,8 @@ constexpr Identity kIdentity;
 
 }  // namespace
 
-Expander::Expander(const char* const* arguments, size_t count, Way way) : names_(arguments, count) {
+Expander::Expander(const char* const* arguments, size_t count, Way way, uint64_t template_size)
+    : names_(arguments, count) {
   longest_ = names_.longest() > 0 ? names_.longest() : 1;
   spare_steps_ = kFirstSteps;
   most_spare_steps_ = kFirstSteps;
@@ -76,11 +85,14 @@ Expander::Expander(const char* const* arguments, size_t count, Way way) : names_
     // Too many bytes begin names for the prefilter to pay, but the table
     // goes backwards only once it has been built.
     const size_t entries = StartFinder::most_table_entries(names_);
-    if (entries >= kDeferredTableEntries &&
+    const bool short_template =
+        template_size > 0 && template_size < entries / kEntriesPerTemplateByte;
+    if ((entries >= kDeferredTableEntries || short_template) &&
         entries <= StartFinder::kMostTableBytes / sizeof(uint32_t)) {
       try_forwards_ = true;
       forwards_until_built_ = true;
-      most_spare_steps_ = kFirstSteps + static_cast<ptrdiff_t>(entries / kTableEntriesPerStep);
+      const size_t per_step = short_template ? kShortTableEntriesPerStep : kTableEntriesPerStep;
+      most_spare_steps_ = kFirstSteps + static_cast<ptrdiff_t>(entries / per_step);
       spare_steps_ = most_spare_steps_;
     }
   }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "block_scan.h"
 #include "names.h"
@@ -34,8 +35,11 @@ class Expander {
   // bytes or more; as kEither otherwise), which names too many to read
   // backwards by a table take.
   enum class Way { kEither, kBackwards, kForwardsScalar, kForwardsPairs };
-  // NAME=VALUE arguments in command-line order; they must outlive the expander.
-  Expander(const char* const* arguments, size_t count, Way way = Way::kEither);
+  // NAME=VALUE arguments in command-line order; they must outlive the
+  // expander. template_size, when not 0, is what the template is expected
+  // to hold: a short one is not worth a large table.
+  Expander(const char* const* arguments, size_t count, Way way = Way::kEither,
+           uint64_t template_size = 0);
   Expander(const Expander&) = delete;
   Expander& operator=(const Expander&) = delete;
 
@@ -93,19 +97,19 @@ class Expander {
   PrefixTree tree_;                 // when going forwards
   StartFinder starts_;              // when going backwards
   Owned<Start> found_;
-  size_t stretch_ = 0;            // read backwards at once, at most
-  FirstBytes first_bytes_;        // bytes that start a name, and NUL
-  bool try_forwards_ = false;     // whether forwards is worth trying
-  bool scalar_ = false;           // forwards byte by byte, whatever the machine has
-  bool never_backwards_ = false;  // memory ran out, or a test asks: forwards at any cost
-  bool too_costly_ = false;       // the last forward settling gave up
-  ptrdiff_t spare_steps_;         // steps forwards may take beyond what bytes earn
-  ptrdiff_t most_spare_steps_;    // at most
+  size_t stretch_ = 0;                 // read backwards at once, at most
+  FirstBytes first_bytes_;             // bytes that start a name, and NUL
+  bool try_forwards_ = false;          // whether forwards is worth trying
+  bool scalar_ = false;                // forwards byte by byte, whatever the machine has
+  bool never_backwards_ = false;       // memory ran out, or a test asks: forwards at any cost
+  bool too_costly_ = false;            // the last forward settling gave up
+  ptrdiff_t spare_steps_;              // steps forwards may take beyond what bytes earn
+  ptrdiff_t most_spare_steps_;         // at most
   bool forwards_until_built_ = false;  // only until backwards is built
-  size_t backwards_left_ = 0;     // bytes to go backwards before forwards again
-  int miss_score_ = 0;            // how often look-ups forwards found nothing, lately
-  size_t longest_;                // the longest name, at least 1
-  Owned<char> held_;              // bytes that might begin a name continued in the next piece
+  size_t backwards_left_ = 0;          // bytes to go backwards before forwards again
+  int miss_score_ = 0;                 // how often look-ups forwards found nothing, lately
+  size_t longest_;                     // the longest name, at least 1
+  Owned<char> held_;                   // bytes that might begin a name continued in the next piece
   size_t held_size_ = 0;
   bool ended_ = false;
 };
