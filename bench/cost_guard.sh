@@ -64,14 +64,15 @@ trap 'rm -rf "$work"' EXIT
 
 # Shape and template size: the sparse common case, the shapes of
 # bench/name_sets.sh, the three that once regressed unseen, 254 one-byte
-# names, three that random name sets found slower than the matcher before
-# (five short names on random letters; 20,000 names, and 10,000 words, on a
-# 2 KiB template) and start-up (a 2 KiB template, 5 names, as
+# names, four found slower than the matcher before (five short names on
+# random letters; three one-byte names escaped, one in 200 bytes; 20,000
+# names, and 10,000 words, on a 2 KiB template) and start-up (a 2 KiB template, 5 names, as
 # bench/startup.sh). A shape measured twice is told apart by what follows
 # an @ (words10000@2K is words10000).
 shapes=(sparse20:4M)
 for shape in $("$build/bench/write-name-set" --shapes); do shapes+=("$shape:4M"); done
-shapes+=(letters26:4M binary10000:4M bytes254:4M few4:4M many20000:0.002M words10000@2K:0.002M
+shapes+=(letters26:4M binary10000:4M bytes254:4M few4:4M escape3:4M many20000:0.002M
+  words10000@2K:0.002M
   startup:2K)
 
 # The simulated machine, given in full so that the host's caches play no

@@ -317,6 +317,20 @@ NameSet many_letters(size_t bytes) {
           with_values(names)};
 }
 
+// Three one-byte names escaped, as for markup: one in some 200 bytes of lines
+// of words is one of them.
+NameSet escapes(size_t bytes) {
+  Random random(24);
+  const char kEscaped[] = "&<>";
+  const size_t word_count = sizeof kWords / sizeof kWords[0];
+  return {lines(bytes, random,
+                [&] {
+                  std::string word = kWords[random.below(word_count)];
+                  return random.below(4) == 0 ? word + kEscaped[random.below(3)] : word;
+                }),
+          {"&=&amp;", "<=&lt;", ">=&gt;"}};
+}
+
 struct Shape {
   const char* name;
   NameSet (*make)(size_t bytes);
@@ -346,6 +360,7 @@ const Shape kMoreShapes[] = {
     {"bytes254", single_bytes},
     {"few4", few_short},
     {"many20000", many_letters},
+    {"escape3", escapes},
 };
 
 }  // namespace

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     fputs(
         "usage: write-name-set [--text file] shape path [mebibytes]\n"
         "       write-name-set --shapes (lists them; varN, sparse20, letters26,\n"
-        "       binary10000, bytes254, few4 and many20000 are known too)\n",
+        "       binary10000, bytes254, few4, many20000 and escape3 are known too)\n",
         stderr);
     return 1;
   }

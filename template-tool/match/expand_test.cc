@@ -163,6 +163,44 @@ TEST(Expand, OneByteNamesAgreeWithPlainMethod) {
   }
 }
 
+// A few one-byte names, in text where they are sparse for a while and then
+// crowd, and back: blocks copied whole and the table alone take turns, in
+// pieces up to larger than a turn and into sinks small and large, values of
+// every length the copies treat apart.
+TEST(Expand, OneByteNamesSparseAndCrowded) {
+  Picker pick(32);
+  const size_t kValueSizes[] = {0, 1, 15, 16, 17, 63, 64, 65, 300};
+  for (int round = 0; round < 24; round++) {
+    std::string names, others;
+    for (size_t i = 0, count = pick(1, 15); i < count; i++)
+      names += static_cast<char>(pick(1, 255));
+    for (int b = 1; b < 256; b++) {
+      if (names.find(static_cast<char>(b)) == std::string::npos)
+        others += static_cast<char>(b);
+    }
+    std::vector<std::string> owned;
+    for (char name : names) {
+      const size_t value_size = kValueSizes[pick(0, round % 3 ? 5 : 8)];
+      owned.push_back(std::string(1, name) + "=" + std::string(value_size, "vw\xff"[pick(0, 2)]));
+    }
+    std::string text;
+    const size_t size = pick(0, round % 4 ? 20000 : 700000);
+    while (text.size() < size) {
+      const size_t one_in = pick(0, 1) ? pick(1, 8) : pick(40, 2000);
+      for (size_t i = 0, stretch = pick(1, 300000); i < stretch; i++)
+        text += pick(1, one_in) == 1 ? names[pick(0, names.size() - 1)]
+                                     : others[pick(0, others.size() - 1)];
+    }
+    std::vector<std::string_view> arguments(owned.begin(), owned.end());
+    const size_t largest_piece = pick(0, 1) ? pick(1, 300) : pick(60000, 300000);
+    auto next_piece = [&] { return pick(1, largest_piece); };
+    const size_t capacity = pick(0, 1) ? pick(1, 5000) : 1 << 16;
+    ASSERT_EQ(expand_in_pieces(text, owned, next_piece, capacity), expand_model(text, arguments))
+        << "round " << round << ", " << names.size() << " names, pieces up to " << largest_piece
+        << ", sink of " << capacity;
+  }
+}
+
 // Texts long enough to be scanned 64 bytes at a time, fed in pieces of up to
 // a few hundred bytes into sinks small and large: names at block edges, values
 // past the sink's end, names all of one size (looked up the short way up to

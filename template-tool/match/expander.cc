@@ -44,6 +44,14 @@ constexpr size_t kLaneBytes = 16 << 10;
 // mostly are, the bytes that crowd are mostly inside them, passed over
 // without a look-up anyway.
 constexpr int kCrowd = 3;
+// Where every name is one byte and they are few, blocks of 64 are copied
+// whole, and the bytes to replace replaced in the copy; the table goes on
+// alone for kDenseBytes once kDenseFound of them have been found within
+// kDenseWindow blocks (one in 32 bytes: near one in 28, where a branch
+// mispredicted for each byte found makes the two ways cost the same).
+constexpr int kDenseWindow = 64;
+constexpr int kDenseFound = kDenseWindow * 64 / 32;
+constexpr size_t kDenseBytes = 256 << 10;
 constexpr int kMissScore = 16;
 constexpr int kMostMissScore = 64;
 // Each byte as its own value, padded like the names' values.
@@ -68,6 +76,8 @@ Expander::Expander(const char* const* arguments, size_t count, Way way, uint64_t
   if (way == Way::kEither && names_.longest() == 1) {
     // Every name is one byte: a table of what each byte becomes is all.
     build_byte_table();
+    for (size_t i = 0; i < names_.count(); i++)
+      first_bytes_.add(static_cast<unsigned char>(names_[i].bytes[0]));
     return;
   }
   first_bytes_.add('\0');
@@ -433,12 +443,107 @@ const char* Expander::settle_backwards(const Range& range, Sink& sink) {
 // Every name is one byte: each byte becomes what the table says, copied in
 // one step of kValuePadding bytes (or the value's size, up to the sink's
 // slack), so that nothing depends on which bytes are replaced. Larger
-// values go through put().
+// values go through put(). Where the names are few bytes and the text holds
+// them sparsely, whole blocks without one are only copied.
 const char* Expander::expand_bytes(const char* begin, const char* until, Sink& sink) {
   const char* nul =
       static_cast<const char*>(memchr(begin, '\0', static_cast<size_t>(until - begin)));
   const char* const stop = nul ? nul : until;
   const char* p = begin;
+  while (p < stop) {
+    if (dense_left_ == 0 && stop - p >= 64) {
+#if PLOM_SSE2
+      auto sparse = [&](auto n) {
+        return copy_sparse_bytes(VectorScan<decltype(n)::value, false>(first_bytes_), p, stop,
+                                 sink);
+      };
+      const int count = first_bytes_.count();
+      if (count <= 2)
+        p = sparse(std::integral_constant<int, 2>());
+      else if (count <= 4)
+        p = sparse(std::integral_constant<int, 4>());
+      else if (count <= 8)
+        p = sparse(std::integral_constant<int, 8>());
+      else if (count <= 16)
+        p = sparse(std::integral_constant<int, 16>());
+      else
+        dense_left_ = SIZE_MAX;
+#else
+      dense_left_ = SIZE_MAX;
+#endif
+      continue;
+    }
+    // Crowded, or fewer than 64 bytes left.
+    const char* const to =
+        dense_left_ > 0 && static_cast<size_t>(stop - p) > dense_left_ ? p + dense_left_ : stop;
+    replace_bytes(p, to, sink);
+    if (dense_left_ != SIZE_MAX)
+      dense_left_ -= std::min(dense_left_, static_cast<size_t>(to - p));
+    p = to;
+  }
+  if (nul)
+    ended_ = true;
+  return stop;
+}
+
+#if PLOM_SSE2
+// Blocks of 64 bytes copied whole as they are scanned, as forwards does: a
+// byte's value overwrites the copy from the byte on, and the bytes after it
+// are copied again to follow. Returns where fewer than 64 bytes are left, or
+// where the bytes to replace have crowded (the table then costs less, with
+// no branch a byte): dense_left_ then says how far the table goes on alone.
+template <typename Scan>
+const char* Expander::copy_sparse_bytes(Scan scan, const char* p, const char* stop, Sink& sink) {
+  const ByteValue* const by_byte = by_byte_.get();
+  // Where p's byte goes, as in copy_blocks.
+  char* out = sink.cursor();
+  char* const limit = sink.limit();  // the same after a flush
+  int blocks = 0, found = 0;
+  while (stop - p >= 64) {
+    if (out + 64 > limit)
+      out = sink.flush_at(out);
+    uint64_t bits = scan.copy_and_mask(p, out);
+    const char* next = p + 64;
+    while (bits != 0) {
+      const ptrdiff_t offset = lowest_set_bit(bits);
+      bits &= bits - 1;
+      found++;
+      const ByteValue& v = by_byte[static_cast<unsigned char>(p[offset])];
+      char* at = out + offset;
+      char* after;  // where the bytes after it go
+      if (at + v.size + kValuePadding <= limit + Sink::kSlack) {
+        Scan::copy_over(at, v.bytes, v.size);
+        after = at + v.size;
+      } else {
+        sink.finish_at(at);
+        sink.put(v.bytes, v.size);
+        after = sink.cursor();
+      }
+      const char* const rest = p + offset + 1;
+      const size_t into_block = static_cast<size_t>(offset) + 1;
+      out = after - into_block;
+      if (into_block >= 64 || stop - rest < 64 || after + 64 > limit + Sink::kSlack) {
+        next = rest;  // start afresh after it
+        break;
+      }
+      Scan::copy64(after, rest);
+    }
+    out += next - p;
+    p = next;
+    if (found >= kDenseFound) {
+      dense_left_ = kDenseBytes;
+      break;
+    }
+    if (++blocks == kDenseWindow)
+      blocks = found = 0;
+  }
+  sink.finish_at(out);
+  return p;
+}
+#endif
+
+// Each byte of [p, stop) through the table.
+void Expander::replace_bytes(const char* p, const char* stop, Sink& sink) {
   char* out = sink.cursor();
   const ByteValue* const by_byte = by_byte_.get();  // held apart from what out may alias
   const size_t widest = widest_byte_value_;
@@ -474,9 +579,6 @@ const char* Expander::expand_bytes(const char* begin, const char* until, Sink& s
     }
   }
   sink.finish_at(out);
-  if (nul)
-    ended_ = true;
-  return stop;
 }
 
 bool Expander::feed(const char* data, size_t size, Sink& sink) {

@@ -81,6 +81,9 @@ class Expander {
   const char* settle_backwards(const Range& range, Sink& sink);
   bool can_go_backwards();
   const char* expand_bytes(const char* begin, const char* until, Sink& sink);
+  template <typename Scan>
+  const char* copy_sparse_bytes(Scan scan, const char* p, const char* stop, Sink& sink);
+  void replace_bytes(const char* p, const char* stop, Sink& sink);
 
   // Where every name is one byte: what each byte becomes, itself or a value.
   struct ByteValue {
@@ -94,11 +97,12 @@ class Expander {
   Owned<ByteValue> by_byte_;        // 256 entries, when every name is one byte
   size_t widest_byte_value_ = 0;    // of those up to the sink's slack, at least kValuePadding
   bool large_byte_values_ = false;  // some are larger
+  size_t dense_left_ = 0;           // bytes to go through the table alone, SIZE_MAX for all
   PrefixTree tree_;                 // when going forwards
   StartFinder starts_;              // when going backwards
   Owned<Start> found_;
   size_t stretch_ = 0;                 // read backwards at once, at most
-  FirstBytes first_bytes_;             // bytes that start a name, and NUL
+  FirstBytes first_bytes_;             // bytes that start a name, and NUL (not for one-byte names)
   bool try_forwards_ = false;          // whether forwards is worth trying
   bool scalar_ = false;                // forwards byte by byte, whatever the machine has
   bool never_backwards_ = false;       // memory ran out, or a test asks: forwards at any cost
