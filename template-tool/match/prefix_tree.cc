@@ -101,10 +101,11 @@ void PrefixTree::build(const NameList& names) {
   auto left = [&](uint32_t v) {
     return children[v] == 2 && leaving[v] != 0 && leaving[v] != UINT32_MAX;
   };
-  auto kept = [&](uint32_t v) {
+  g_autofree bool* kept = g_new(bool, nodes);
+  for (uint32_t v = 0; v < nodes; v++) {
     const uint32_t u = built[v].parent;
-    return v == 0 || (children[v] != 1 && !left(v) && !(left(u) && leaving[u] == v));
-  };
+    kept[v] = v == 0 || (children[v] != 1 && !left(v) && !(left(u) && leaving[u] == v));
+  }
   g_autofree uint32_t* top = g_new(uint32_t, nodes);
   g_autofree uint32_t* waiting = g_new(uint32_t, nodes);
   for (uint32_t v = 0; v < nodes; v++)
@@ -112,11 +113,11 @@ void PrefixTree::build(const NameList& names) {
   for (uint32_t v = 1; v < nodes; v++) {
     size_t count_waiting = 0;
     uint32_t u = built[v].parent;
-    while (!kept(u) && top[u] == UINT32_MAX) {
+    while (!kept[u] && top[u] == UINT32_MAX) {
       waiting[count_waiting++] = u;
       u = built[u].parent;
     }
-    const uint32_t t = kept(u) ? u : top[u];
+    const uint32_t t = kept[u] ? u : top[u];
     top[v] = t;
     while (count_waiting > 0)
       top[waiting[--count_waiting]] = t;
@@ -127,7 +128,7 @@ void PrefixTree::build(const NameList& names) {
   g_autofree bool* left_by = g_new0(bool, nodes);
   size_t along_size = 0, side_size = 0;
   for (uint32_t v = 1; v < nodes; v++) {
-    if (!kept(v))
+    if (!kept[v])
       continue;
     for (uint32_t w = built[v].parent; w != top[v]; w = built[w].parent) {
       passes[v] = passes[v] || built[w].name >= 0 || left(w);
@@ -148,7 +149,7 @@ void PrefixTree::build(const NameList& names) {
   first_mask_ = first_ == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * first_)) - 1;
   size_t crossings = 0;  // edges on which the first bytes end
   for (uint32_t v = 1; v < nodes; v++) {
-    if (!kept(v))
+    if (!kept[v])
       continue;
     label_bytes += built[v].depth - built[top[v]].depth + 8;
     crossings += built[top[v]].depth < first_ && first_ <= built[v].depth;
@@ -175,7 +176,7 @@ void PrefixTree::build(const NameList& names) {
   int32_t* next_along = along_.get();
   Side* next_side = sides_.get();
   for (uint32_t v = 1; v < nodes; v++) {
-    if (!kept(v))
+    if (!kept[v])
       continue;
     const uint32_t u = top[v];
     const char* spelling = names[built[v].spelt_by].bytes;
@@ -227,7 +228,7 @@ void PrefixTree::build(const NameList& names) {
   // The edges on which the first bytes end, now that it is known which
   // nodes edges leave.
   for (uint32_t v = 1; v < nodes; v++) {
-    if (!kept(v))
+    if (!kept[v])
       continue;
     const uint32_t from = built[top[v]].depth;
     if (from >= first_ || first_ > built[v].depth)
