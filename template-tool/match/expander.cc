@@ -54,6 +54,23 @@ constexpr int kDenseFound = kDenseWindow * 64 / 32;
 constexpr size_t kDenseBytes = 256 << 10;
 constexpr int kMissScore = 16;
 constexpr int kMostMissScore = 64;
+// The vector scan looks for sets of up to this many bytes.
+constexpr int kMostVectorBytes = 16;
+#if PLOM_SSE2
+// Calls f with an integral_constant of the least of 2, 4, 8 and 16 that is
+// at least count (at most kMostVectorBytes): the set size VectorScan is
+// built for.
+template <typename F>
+auto by_set_size(int count, F f) {
+  if (count <= 2)
+    return f(std::integral_constant<int, 2>());
+  if (count <= 4)
+    return f(std::integral_constant<int, 4>());
+  if (count <= 8)
+    return f(std::integral_constant<int, 8>());
+  return f(std::integral_constant<int, 16>());
+}
+#endif
 // Each byte as its own value, padded like the names' values.
 struct Identity {
   char bytes[256 + kValuePadding] = {};
@@ -78,6 +95,9 @@ Expander::Expander(const char* const* arguments, size_t count, Way way, uint64_t
     build_byte_table();
     for (size_t i = 0; i < names_.count(); i++)
       first_bytes_.add(static_cast<unsigned char>(names_[i].bytes[0]));
+    // Too many bytes, or no vectors, to scan for: the table alone.
+    if (!PLOM_SSE2 || first_bytes_.count() > kMostVectorBytes)
+      dense_left_ = SIZE_MAX;
     return;
   }
   first_bytes_.add('\0');
@@ -90,7 +110,7 @@ Expander::Expander(const char* const* arguments, size_t count, Way way, uint64_t
   first_bytes_.find_following();
   scalar_ = way == Way::kForwardsScalar;
   never_backwards_ = scalar_;
-  try_forwards_ = scalar_ || (way == Way::kEither && first_bytes_.count() <= 16);
+  try_forwards_ = scalar_ || (way == Way::kEither && first_bytes_.count() <= kMostVectorBytes);
   if (!try_forwards_ && way == Way::kEither) {
     // Too many bytes begin names for the prefilter to pay, but the table
     // goes backwards only once it has been built.
@@ -195,14 +215,8 @@ const char* Expander::expand_range(const Range& range, Sink& sink) {
       p = forwards(ScalarScan(first_bytes_));
     else if (first_bytes_.pairs())
       p = forwards(PairScan(first_bytes_));
-    else if (first_bytes_.count() <= 2)
-      p = vector(std::integral_constant<int, 2>());
-    else if (first_bytes_.count() <= 4)
-      p = vector(std::integral_constant<int, 4>());
-    else if (first_bytes_.count() <= 8)
-      p = vector(std::integral_constant<int, 8>());
-    else if (first_bytes_.count() <= 16)
-      p = vector(std::integral_constant<int, 16>());
+    else if (first_bytes_.count() <= kMostVectorBytes)
+      p = by_set_size(first_bytes_.count(), vector);
     else
       p = forwards(ScalarScan(first_bytes_));
 #else
@@ -314,6 +328,22 @@ const char* Expander::settle_forwards(Scan scan, const Range& range, Sink& sink)
   return stop;
 }
 
+namespace {
+// A value written over the copy at at, straight into the sink's buffer where
+// it fits with its padding; returns where the bytes after it go.
+template <typename Scan>
+__attribute__((always_inline)) inline char* copy_value(char* at, const char* value, size_t size,
+                                                       Sink& sink) {
+  if (at + size + kValuePadding <= sink.limit() + Sink::kSlack) {
+    Scan::copy_over(at, value, size);
+    return at + size;
+  }
+  sink.finish_at(at);
+  sink.put(value, size);
+  return sink.cursor();
+}
+}  // namespace
+
 // The first of the two loops forwards: whole blocks of 64 bytes are copied
 // to the sink as they are scanned. A name's value overwrites the copy from
 // the name's first byte on, and the bytes after the name are copied again,
@@ -378,15 +408,7 @@ __attribute__((always_inline)) inline const char* Expander::copy_blocks(Scan sca
       misses = std::max(misses - 1, 0);
       // The replacement.
       char* at = out + offset;
-      char* after;  // where the bytes after the name go
-      if (at + name->value_size + kValuePadding <= limit + Sink::kSlack) {
-        Scan::copy_over(at, name->value, name->value_size);
-        after = at + name->value_size;
-      } else {
-        sink.finish_at(at);
-        sink.put(name->value, name->value_size);
-        after = sink.cursor();
-      }
+      char* const after = copy_value<Scan>(at, name->value, name->value_size, sink);
       const char* const rest = q + name->size;
       const size_t into_block = static_cast<size_t>(rest - block);
       out = after - into_block;
@@ -451,28 +473,15 @@ const char* Expander::expand_bytes(const char* begin, const char* until, Sink& s
   const char* const stop = nul ? nul : until;
   const char* p = begin;
   while (p < stop) {
-    if (dense_left_ == 0 && stop - p >= 64) {
 #if PLOM_SSE2
-      auto sparse = [&](auto n) {
+    if (dense_left_ == 0 && stop - p >= 64) {
+      p = by_set_size(first_bytes_.count(), [&](auto n) {
         return copy_sparse_bytes(VectorScan<decltype(n)::value, false>(first_bytes_), p, stop,
                                  sink);
-      };
-      const int count = first_bytes_.count();
-      if (count <= 2)
-        p = sparse(std::integral_constant<int, 2>());
-      else if (count <= 4)
-        p = sparse(std::integral_constant<int, 4>());
-      else if (count <= 8)
-        p = sparse(std::integral_constant<int, 8>());
-      else if (count <= 16)
-        p = sparse(std::integral_constant<int, 16>());
-      else
-        dense_left_ = SIZE_MAX;
-#else
-      dense_left_ = SIZE_MAX;
-#endif
+      });
       continue;
     }
+#endif
     // Crowded, or fewer than 64 bytes left.
     const char* const to =
         dense_left_ > 0 && static_cast<size_t>(stop - p) > dense_left_ ? p + dense_left_ : stop;
@@ -510,15 +519,7 @@ const char* Expander::copy_sparse_bytes(Scan scan, const char* p, const char* st
       found++;
       const ByteValue& v = by_byte[static_cast<unsigned char>(p[offset])];
       char* at = out + offset;
-      char* after;  // where the bytes after it go
-      if (at + v.size + kValuePadding <= limit + Sink::kSlack) {
-        Scan::copy_over(at, v.bytes, v.size);
-        after = at + v.size;
-      } else {
-        sink.finish_at(at);
-        sink.put(v.bytes, v.size);
-        after = sink.cursor();
-      }
+      char* const after = copy_value<Scan>(at, v.bytes, v.size, sink);
       const char* const rest = p + offset + 1;
       const size_t into_block = static_cast<size_t>(offset) + 1;
       out = after - into_block;

@@ -101,8 +101,8 @@ class Expander {
   PrefixTree tree_;                 // when going forwards
   StartFinder starts_;              // when going backwards
   Owned<Start> found_;
-  size_t stretch_ = 0;                 // read backwards at once, at most
-  FirstBytes first_bytes_;             // bytes that start a name, and NUL (not for one-byte names)
+  size_t stretch_ = 0;      // read backwards at once, at most
+  FirstBytes first_bytes_;  // bytes that start a name, and NUL (for one-byte names, theirs alone)
   bool try_forwards_ = false;          // whether forwards is worth trying
   bool scalar_ = false;                // forwards byte by byte, whatever the machine has
   bool never_backwards_ = false;       // memory ran out, or a test asks: forwards at any cost
